@@ -1,0 +1,3 @@
+#include "hx_app_log.h"
+
+Q_LOGGING_CATEGORY(lcHxApp, "hx.app")

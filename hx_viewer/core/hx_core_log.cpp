@@ -1,0 +1,3 @@
+#include "hx_core_log.h"
+
+Q_LOGGING_CATEGORY(lcHxCore, "hx.core")

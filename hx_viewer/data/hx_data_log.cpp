@@ -1,0 +1,3 @@
+#include "hx_data_log.h"
+
+Q_LOGGING_CATEGORY(lcHxData, "hx.data")

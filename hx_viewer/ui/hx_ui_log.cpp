@@ -1,0 +1,3 @@
+#include "hx_ui_log.h"
+
+Q_LOGGING_CATEGORY(lcHxUi, "hx.ui")
