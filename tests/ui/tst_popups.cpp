@@ -83,6 +83,11 @@ void TestPopups::messageWrapsLineBreaks()
 {
     const QString text = QStringLiteral("The folder could not be read.\nCheck the memory card.");
     VwPopupMessage popup(nullptr, QString(), text);
+    // As wide as the longer line, not as both lines side by side.
+    VwPopupMessage joined(nullptr, QString(), QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    QVERIFY(popup.width() < joined.width());
+    QCOMPARE(popup.width(), VwPopupMessage::textWidth(QStringLiteral("The folder could not be read.")) + 30);
+
     popup.show();
     QVERIFY(QTest::qWaitForWindowExposed(&popup));
     const QFontMetrics metrics(popup.textLabel()->font());
