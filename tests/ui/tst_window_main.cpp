@@ -49,6 +49,7 @@ private Q_SLOTS:
     void titleBarFollowsPlayEvents_data();
     void titleBarFollowsPlayEvents();
     void mapButtonToggles();
+    void altEnterIsSwallowedWhileActive();
     void closeAnnouncesAndClosesWindows();
 
 private:
@@ -77,6 +78,9 @@ void TestWindowMain::init()
     if (window->isFullScreen())
         window->onFullScreen();
     window->activateWindow();
+    // The offscreen platform does not always tell the widgets when a closed
+    // window hands the activation back.
+    QApplication::setActiveWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
@@ -505,6 +509,27 @@ void TestWindowMain::mapButtonToggles()
     window->mapView = nullptr;
     // Without a map window the button does nothing.
     QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
+}
+
+void TestWindowMain::altEnterIsSwallowedWhileActive()
+{
+    QShortcut altEnter(QKeySequence(Qt::ALT | Qt::Key_Return), window);
+    altEnter.setContext(Qt::ApplicationShortcut);
+    QSignalSpy activated(&altEnter, &QShortcut::activated);
+    QSignalSpy layout(VwApp::instance(), &VwApp::appEvent);
+
+    QTest::keyClick(window, Qt::Key_Return, Qt::AltModifier);
+    QTest::keyClick(window, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+    QCOMPARE(activated.count(), 0);
+    QCOMPARE(layout.count(), 0);
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::keyClick(&other, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(activated.count(), 1);
+    other.close();
 }
 
 void TestWindowMain::closeAnnouncesAndClosesWindows()
