@@ -24,6 +24,7 @@ private Q_SLOTS:
     void initTestCase();
     void englishTooltipsOnFirstShow_data();
     void englishTooltipsOnFirstShow();
+    void maximizeTooltipFollowsLayout();
     void chooserCancelChangesNothing();
     void chooserAutoOnEnglishSystem();
     void chooserPreselectsAuto();
@@ -51,6 +52,8 @@ void TestLanguageStart::englishTooltipsOnFirstShow_data()
     QTest::newRow("language") << "title_language" << languageText("language") << "Language";
     QTest::newRow("minimise") << "title_minimize" << languageText("minimize") << "Minimize";
     QTest::newRow("close") << "title_close" << languageText("close") << "Exit";
+    QTest::newRow("map") << "title_map" << languageText("map") << "Map";
+    QTest::newRow("maximise") << "title_maximize" << languageText("maximize") << "Maximize";
 }
 
 void TestLanguageStart::englishTooltipsOnFirstShow()
@@ -80,6 +83,9 @@ void TestLanguageStart::choose(int index, bool confirm, int *preselected)
         QVERIFY(combo);
         if (preselected)
             *preselected = combo->currentIndex();
+        QCOMPARE(combo->itemText(0), VwLanguage::instance()->language == VwLanguage::LANGUAGE_ENGLISH
+                     ? QStringLiteral("Auto")
+                     : QStringLiteral("自動"));
         combo->setCurrentIndex(index);
         seen = true;
         if (confirm)
@@ -95,6 +101,16 @@ QVariant TestLanguageStart::stored(const QString &key) const
 {
     QSettings settings(VwApp::instance()->appPath(VwApp::PATH_SETTINGS), QSettings::IniFormat);
     return settings.value(QStringLiteral("APP/") + key);
+}
+
+void TestLanguageStart::maximizeTooltipFollowsLayout()
+{
+    WindowMain *window = WindowMain::instance();
+    HxButton *maximize = window->titleBar->title_maximize;
+    window->onMaximize();
+    QCOMPARE(maximize->toolTip(), QStringLiteral("Restore Down"));
+    window->onMaximize();
+    QCOMPARE(maximize->toolTip(), QStringLiteral("Maximize"));
 }
 
 void TestLanguageStart::chooserCancelChangesNothing()
