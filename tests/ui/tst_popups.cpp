@@ -15,8 +15,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
-#include <QSpacerItem>
 
 class TestPopups : public QObject
 {
@@ -34,7 +32,6 @@ private Q_SLOTS:
     void chooserPreselects_data();
     void chooserPreselects();
     void chooserFollowsSelection();
-    void addTextLabelNamesLabel();
 };
 
 void TestPopups::cleanup()
@@ -184,21 +181,6 @@ void TestPopups::chooserFollowsSelection()
     }
     QTimer::singleShot(0, chooser.cancelButton(), &QPushButton::click);
     QCOMPARE(chooser.exec(), int(QDialog::Rejected));
-}
-
-void TestPopups::addTextLabelNamesLabel()
-{
-    QWidget parent;
-    auto *layout = new QVBoxLayout(&parent);
-    addFixedSpacer(layout, 0, 8);
-    QLabel *label = addTextLabel(&parent, layout, QStringLiteral("text"), QStringLiteral("text_normal_label"));
-    QCOMPARE(label->parentWidget(), &parent);
-    QCOMPARE(layout->indexOf(label), 1);
-    QCOMPARE(label->objectName(), QStringLiteral("text_normal_label"));
-    QSpacerItem *spacer = layout->itemAt(0)->spacerItem();
-    QVERIFY(spacer);
-    QCOMPARE(spacer->sizeHint(), QSize(0, 8));
-    QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
 }
 
 int main(int argc, char **argv)
