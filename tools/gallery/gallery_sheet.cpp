@@ -501,18 +501,20 @@ void GallerySheet::addPlainImages()
 {
     QList<QWidget *> row;
     int width = 0;
+    QString title = QStringLiteral("images");
     for (const char *name : kPlainImages) {
         QWidget *image = imageLabel(QLatin1String(name));
         width += image->sizeHint().width() + 12;
         row.append(image);
         if (width > 900) {
-            addWidgetRow(QString(), row);
+            addWidgetRow(title, row);
+            title.clear();
             row.clear();
             width = 0;
         }
     }
     if (!row.isEmpty())
-        addWidgetRow(QStringLiteral("images"), row);
+        addWidgetRow(title, row);
 
     QList<QWidget *> speeds;
     for (int value : {-1, 0, 62, 188, 499}) {
