@@ -80,9 +80,9 @@ void HxDisplayAwake::onInhibitFinished(QDBusPendingCallWatcher *watcher)
     watcher->deleteLater();
     m_pending = false;
     const QDBusPendingReply<uint> reply = *watcher;
-    if (reply.isError())
+    if (reply.isError()) {
         qCDebug(lcHxPlatform) << "HxDisplayAwake::onInhibitFinished" << reply.error().message();
-    else {
+    } else {
         m_cookie = reply.value();
         m_inhibited = true;
     }

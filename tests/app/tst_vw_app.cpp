@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -26,7 +25,6 @@ private Q_SLOTS:
     void digitFont();
     void browseFolderCaptions();
     void browseFolderResult();
-    void startFolder();
 
 private:
     // Runs browseFolder while answering the dialog with the given function.
@@ -184,18 +182,6 @@ void TstVwApp::browseFolderResult()
     });
     QCOMPARE(chosen, QDir::toNativeSeparators(m_sandbox.desktop()));
     VwApp::instance()->mainWindow = nullptr;
-}
-
-void TstVwApp::startFolder()
-{
-    QSignalSpy requested(VwApp::instance(), &VwApp::openFolderRequested);
-    VwApp::instance()->requestStartFolder();
-    QCOMPARE(requested.count(), 0);
-
-    VwApp::instance()->setStartFolder(m_sandbox.home());
-    VwApp::instance()->requestStartFolder();
-    QCOMPARE(requested.count(), 1);
-    QCOMPARE(requested.at(0).at(0).toString(), m_sandbox.home());
 }
 
 QTEST_MAIN(TstVwApp)

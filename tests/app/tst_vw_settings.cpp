@@ -22,7 +22,6 @@ private Q_SLOTS:
     void writeThrough();
     void equalToDefaultWritesNothing_data();
     void equalToDefaultWritesNothing();
-    void languageIsNotCompared();
     void storedValues_data();
     void storedValues();
     void slashSpellingRoundTrips();
@@ -156,12 +155,6 @@ void TstVwSettings::equalToDefaultWritesNothing()
     else
         settings->setRecentPath(chosen);
     QVERIFY(!QFile::exists(settingsPath()));
-}
-
-void TstVwSettings::languageIsNotCompared()
-{
-    VwSettings::instance()->setLanguage(1);
-    QVERIFY(readFile().contains(QStringLiteral("LANGUAGE=1")));
 }
 
 void TstVwSettings::storedValues_data()
