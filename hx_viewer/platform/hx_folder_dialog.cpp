@@ -64,9 +64,18 @@ QString HxFolderDialog::instruction() const
 
 void HxFolderDialog::setStartFolder(const QString &path)
 {
-    const QString folder = QDir::fromNativeSeparators(path);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        m_files->setDirectory(folder);
+    if (path.isEmpty())
+        return;
+    // A remembered folder may be gone (a card taken out): open the nearest
+    // folder above it that still exists.
+    QString folder = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            return;
+        folder = parent;
+    }
+    m_files->setDirectory(folder);
     updateAcceptButton();
 }
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-// Real processes: the helper program (tests/app/single_instance_helper.cpp)
+// Real processes: the probe program (tests/app/instance_probe.cpp)
 // and the viewer itself, sharing one private runtime folder for the lock.
 class TstVwApplication : public QObject
 {
@@ -23,11 +23,11 @@ private Q_SLOTS:
 private:
     std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments = {});
     static QByteArray waitForLine(QProcess *process);
-    // Runs the helper as a second copy; true when it exited with -42 after the
+    // Runs the probe as a second copy; true when it exited with -42 after the
     // holder answered.
     bool runSecondCopy();
 
-    QString m_helper;
+    QString m_probe;
     QString m_viewer;
     QTemporaryDir m_runtime;
     HxTestSandbox m_sandbox;
@@ -41,10 +41,10 @@ constexpr int kSecondCopyExitCode = -42 & 0xff;
 
 void TstVwApplication::initTestCase()
 {
-    m_helper = QString::fromLocal8Bit(qgetenv("HX_SINGLE_INSTANCE_HELPER"));
+    m_probe = QString::fromLocal8Bit(qgetenv("HX_INSTANCE_PROBE"));
     m_viewer = QString::fromLocal8Bit(qgetenv("HX_VIEWER"));
-    if (m_helper.isEmpty() || m_viewer.isEmpty())
-        QSKIP("HX_SINGLE_INSTANCE_HELPER and HX_VIEWER are set by ctest");
+    if (m_probe.isEmpty() || m_viewer.isEmpty())
+        QSKIP("HX_INSTANCE_PROBE and HX_VIEWER are set by ctest");
     QVERIFY(m_runtime.isValid());
     QVERIFY(m_sandbox.isValid());
 }
@@ -86,7 +86,7 @@ QByteArray TstVwApplication::waitForLine(QProcess *process)
 
 bool TstVwApplication::runSecondCopy()
 {
-    auto second = start(m_helper);
+    auto second = start(m_probe);
     if (!second->waitForFinished(30000))
         return false;
     const QByteArray line = second->readAllStandardOutput().trimmed();
@@ -96,11 +96,11 @@ bool TstVwApplication::runSecondCopy()
 
 void TstVwApplication::secondCopyActivatesFirst()
 {
-    m_running.push_back(start(m_helper));
+    m_running.push_back(start(m_probe));
     QProcess *first = m_running.back().get();
     QCOMPARE(waitForLine(first), QByteArray("ready"));
 
-    auto second = start(m_helper);
+    auto second = start(m_probe);
     QVERIFY(second->waitForFinished(30000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), kSecondCopyExitCode);
@@ -113,14 +113,14 @@ void TstVwApplication::secondCopyActivatesFirst()
 
 void TstVwApplication::killedHolderLeavesNoLock()
 {
-    m_running.push_back(start(m_helper));
+    m_running.push_back(start(m_probe));
     QProcess *first = m_running.back().get();
     QCOMPARE(waitForLine(first), QByteArray("ready"));
     first->kill();
     QVERIFY(first->waitForFinished(30000));
     QCOMPARE(first->exitStatus(), QProcess::CrashExit);
 
-    m_running.push_back(start(m_helper));
+    m_running.push_back(start(m_probe));
     QProcess *next = m_running.back().get();
     QCOMPARE(waitForLine(next), QByteArray("ready"));
     // It listens again in place of the dead copy's socket.
@@ -130,7 +130,7 @@ void TstVwApplication::killedHolderLeavesNoLock()
 
 void TstVwApplication::viewerRefusesSecondCopy()
 {
-    m_running.push_back(start(m_helper));
+    m_running.push_back(start(m_probe));
     QProcess *first = m_running.back().get();
     QCOMPARE(waitForLine(first), QByteArray("ready"));
 

@@ -53,6 +53,9 @@ void TstHxFolderDialog::startFolderIsPreselected()
     HxFolderDialog dialog;
     dialog.setStartFolder(m_other);
     QCOMPARE(dialog.currentFolder(), m_other);
+
+    dialog.setStartFolder(m_card + QStringLiteral("/DCIM/gone"));
+    QCOMPARE(dialog.currentFolder(), m_card);
 }
 
 void TstHxFolderDialog::unreadyFolderDisablesOk()
