@@ -153,7 +153,8 @@ void TstVwApplication::viewerHoldsTheLock()
     QTRY_VERIFY_WITH_TIMEOUT(QDir(settingsFolder).exists() || viewer->state() != QProcess::Running, 30000);
     QCOMPARE(viewer->state(), QProcess::Running);
 
-    QVERIFY(runSecondCopy());
+    // The viewer answers once its event loop runs, after the main window is built.
+    QTRY_VERIFY_WITH_TIMEOUT(runSecondCopy(), 60000);
     QCOMPARE(viewer->state(), QProcess::Running);
 }
 
