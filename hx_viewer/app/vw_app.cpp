@@ -1,19 +1,26 @@
 #include "vw_app.h"
 
 #include "hx_app_log.h"
+#include "hx_display_awake.h"
+#include "hx_folder_dialog.h"
+#include "hx_font_substitute.h"
+#include "hx_removable_media.h"
 #include "vw_settings.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QWidget>
 
 namespace {
 const QString kDataFolderName = QStringLiteral("KT-LV550N Doc");
-}
+
+// Caption of the folder browser: the last title a caller gave.
+QString browseTitle;
+} // namespace
 
 VwApp::VwApp(QObject *parent)
     : QObject(parent)
@@ -24,6 +31,12 @@ VwApp *VwApp::instance()
 {
     static VwApp *app = new VwApp;
     return app;
+}
+
+const QString &VwApp::digitFontResource()
+{
+    static const QString name = QStringLiteral(":/font/dseg7-classic.ttf");
+    return name;
 }
 
 void VwApp::initialize(QApplication *application)
@@ -84,16 +97,23 @@ QString VwApp::appPath(int kind) const
     default:
         return QString();
     }
-    return QDir::cleanPath(dataFolder() + QLatin1Char('/') + name);
+    // Without a Documents location there is no data folder; a path made from
+    // the name alone would point at the root of the file system.
+    const QString data = dataFolder();
+    if (data.isEmpty())
+        return QString();
+    return QDir::cleanPath(data + QLatin1Char('/') + name);
 }
 
 void VwApp::setAppFont(const QString &family, bool fromResource)
 {
     Q_UNUSED(fromResource)
-    QFontDatabase::addApplicationFont(QStringLiteral(":/font/digits.ttf"));
-    if (!QFontDatabase().families().contains(family, Qt::CaseSensitive))
+    if (QFontDatabase::addApplicationFont(digitFontResource()) < 0)
+        qCDebug(lcHxApp) << "VwApp::setAppFont cannot register" << digitFontResource();
+    const QString installed = HxFontSubstitute::resolve(family, QFontDatabase().families());
+    if (installed.isEmpty())
         return;
-    QFont font(family);
+    QFont font(installed);
     font.setStyleHint(QFont::System, QFont::PreferDefault);
     font.setStyleStrategy(QFont::PreferAntialias);
     QApplication::setFont(font);
@@ -101,13 +121,28 @@ void VwApp::setAppFont(const QString &family, bool fromResource)
 
 QString VwApp::browseFolder(const QString &startPath, bool allowNewFolder, const QString &title)
 {
-    Q_UNUSED(allowNewFolder)
-    return QFileDialog::getExistingDirectory(mainWindow, title, startPath);
+    if (!title.isEmpty())
+        browseTitle = title;
+
+    HxFolderDialog dialog(mainWindow);
+    dialog.setWindowTitle(browseTitle);
+    dialog.setInstruction(title.isEmpty() ? QStringLiteral("ファイルOPEN") : title);
+    dialog.setNewFolderAllowed(allowNewFolder);
+    dialog.setStartFolder(startPath);
+    const HxRemovableMedia media;
+    dialog.setUnreadyTest([media](const QString &folder) { return media.isUnreadyMountPoint(folder); });
+
+    const QString chosen = dialog.exec() == QDialog::Accepted ? dialog.chosenFolder() : QString();
+    if (mainWindow)
+        mainWindow->setFocus(Qt::OtherFocusReason);
+    return chosen;
 }
 
 void VwApp::setDisplayRequired(bool on)
 {
-    Q_UNUSED(on)
+    if (!m_displayAwake)
+        m_displayAwake = new HxDisplayAwake(QDBusConnection::sessionBus(), this);
+    m_displayAwake->setRequired(on);
 }
 
 void VwApp::installShortcuts()
@@ -116,4 +151,10 @@ void VwApp::installShortcuts()
     pipLocationShortcut->setContext(Qt::ApplicationShortcut);
     pipVisibilityShortcut = new QShortcut(QKeySequence(Qt::Key_F10), mainWindow);
     pipVisibilityShortcut->setContext(Qt::ApplicationShortcut);
+}
+
+void VwApp::requestStartFolder()
+{
+    if (!m_startFolder.isEmpty())
+        Q_EMIT openFolderRequested(m_startFolder);
 }

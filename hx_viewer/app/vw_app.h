@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class HxDisplayAwake;
 class QApplication;
 class QShortcut;
 class QWidget;
@@ -43,6 +44,16 @@ public:
     // The data folder, Documents / "KT-LV550N Doc"; empty without a Documents location.
     static QString dataFolder();
 
+    // Resource name of the seven-segment digit font registered by setAppFont.
+    static const QString &digitFontResource();
+
+    // A folder named on the command line, to be opened once the main window shows.
+    void setStartFolder(const QString &folder) { m_startFolder = folder; }
+    QString startFolder() const { return m_startFolder; }
+    // Emits openFolderRequested for the start folder, if there is one; main calls
+    // it once the event loop runs with the main window shown.
+    void requestStartFolder();
+
     QWidget *mainWindow = nullptr;
     QShortcut *pipLocationShortcut = nullptr;
     QShortcut *pipVisibilityShortcut = nullptr;
@@ -50,8 +61,12 @@ public:
 Q_SIGNALS:
     void appEvent(VwApp::Event event, int param);
     void hidePIPForCapture(bool hide);
+    void openFolderRequested(const QString &folder);
 
 private:
     explicit VwApp(QObject *parent = nullptr);
     void loadStyleSheet(QApplication *application);
+
+    HxDisplayAwake *m_displayAwake = nullptr;
+    QString m_startFolder;
 };

@@ -9,6 +9,7 @@ namespace {
 const QString kAppGroup = QStringLiteral("APP");
 const QString kLanguageKey = QStringLiteral("LANGUAGE");
 const QString kLanguageAutoKey = QStringLiteral("LANGUAGE_AUTO");
+constexpr int kDefaultLanguage = 1;
 // The leading slashes are how these have always been spelled; QSettings drops
 // them, so the file holds [PATH] BACKUP= and RECENT=.
 const QString kPathGroup = QStringLiteral("/PATH");
@@ -40,9 +41,12 @@ bool VwSettings::languageAuto() const
     if (!settingsFile)
         return false;
     settingsFile->beginGroup(kAppGroup);
-    const bool on = settingsFile->value(kLanguageAutoKey, false).toBool();
+    const QString stored = settingsFile->value(kLanguageAutoKey).toString().trimmed();
     settingsFile->endGroup();
-    return on;
+    // QVariant would call any text other than "false" or "0" true; only an
+    // explicit true value turns the automatic language on.
+    return stored.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+        || stored == QLatin1String("1");
 }
 
 void VwSettings::setLanguageAuto(bool on)
@@ -53,13 +57,16 @@ void VwSettings::setLanguageAuto(bool on)
 int VwSettings::language() const
 {
     if (!settingsFile)
-        return 1;
+        return kDefaultLanguage;
     settingsFile->beginGroup(kAppGroup);
-    const QVariant stored = settingsFile->value(kLanguageKey);
+    bool ok = false;
+    const int stored = settingsFile->value(kLanguageKey).toString().trimmed().toInt(&ok);
     settingsFile->endGroup();
-    if (!stored.isValid() || stored.toString().isEmpty())
-        return 1;
-    return stored.toInt();
+    // Only Japanese (1) and English (2) exist; any other value would leave the
+    // interface half in one language and half in the other.
+    if (!ok || (stored != 1 && stored != 2))
+        return kDefaultLanguage;
+    return stored;
 }
 
 void VwSettings::setLanguage(int language)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QApplication>
+
+class HxSingleInstance;
+
+// The viewer's application object. It holds the per-user single-instance lock;
+// the copy that holds it brings its main window forward when a later copy asks.
+class VwApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    // Name of the single-instance lock (the user id is appended).
+    static const QString &instanceKey();
+
+    // The lock lives in the user's runtime folder ($XDG_RUNTIME_DIR).
+    VwApplication(int &argc, char **argv);
+    ~VwApplication() override;
+
+    // True when this process now holds the lock; false when another copy holds
+    // it or the lock cannot be taken at all.
+    bool isOnlyInstance();
+    // Asks the running copy to bring its main window to the front. True when it
+    // answered.
+    bool activateRunningInstance();
+
+Q_SIGNALS:
+    // The main window was brought forward at the request of a later copy.
+    void activated();
+
+private:
+    void onActivationRequested();
+
+    HxSingleInstance *m_singleInstance = nullptr;
+};

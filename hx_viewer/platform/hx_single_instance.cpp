@@ -1,0 +1,148 @@
+#include "hx_single_instance.h"
+
+#include "hx_platform_log.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+const QByteArray kActivateRequest = QByteArrayLiteral("activate\n");
+const QByteArray kActivateAnswer = QByteArrayLiteral("ok\n");
+// A client that sends nothing sensible within this time is dropped, so a
+// stray connection cannot hold resources of the running copy.
+constexpr int kClientTimeoutMs = 5000;
+constexpr int kMaxRequestBytes = 64;
+} // namespace
+
+HxSingleInstance::HxSingleInstance(const QString &key, const QString &directory, QObject *parent)
+    : QObject(parent)
+{
+    const QString dir = directory.isEmpty() ? defaultDirectory() : directory;
+    m_basePath = QDir(dir).filePath(key + QLatin1Char('-') + QString::number(::getuid()));
+}
+
+HxSingleInstance::~HxSingleInstance()
+{
+    if (m_server)
+        m_server->close();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+QString HxSingleInstance::defaultDirectory()
+{
+    // Qt makes a private folder of its own when the session has none.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime;
+    return QDir::tempPath();
+}
+
+QString HxSingleInstance::lockPath() const
+{
+    return m_basePath + QStringLiteral(".lock");
+}
+
+QString HxSingleInstance::serverPath() const
+{
+    return m_basePath + QStringLiteral(".socket");
+}
+
+bool HxSingleInstance::tryLock()
+{
+    if (m_lockFd >= 0)
+        return true;
+
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        qCWarning(lcHxPlatform) << "HxSingleInstance::tryLock" << lockPath() << std::strerror(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        qCDebug(lcHxPlatform) << "HxSingleInstance::tryLock held elsewhere" << lockPath();
+        ::close(fd);
+        return false;
+    }
+    m_lockFd = fd;
+
+    // Holding the lock proves that a socket file left here belongs to a dead copy.
+    QLocalServer::removeServer(serverPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &HxSingleInstance::onNewConnection);
+    if (!m_server->listen(serverPath()))
+        qCWarning(lcHxPlatform) << "HxSingleInstance::tryLock cannot listen" << serverPath()
+                                << m_server->errorString();
+    return true;
+}
+
+void HxSingleInstance::onNewConnection()
+{
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        connect(client, &QLocalSocket::readyRead, this, [this, client] { onClientReadyRead(client); });
+        QTimer::singleShot(kClientTimeoutMs, client, [client] { client->abort(); });
+        if (client->bytesAvailable() > 0)
+            onClientReadyRead(client);
+    }
+}
+
+void HxSingleInstance::onClientReadyRead(QLocalSocket *client)
+{
+    if (!client->canReadLine()) {
+        if (client->bytesAvailable() > kMaxRequestBytes)
+            client->abort();
+        return;
+    }
+    const QByteArray request = client->readLine(kMaxRequestBytes);
+    if (request != kActivateRequest) {
+        qCDebug(lcHxPlatform) << "HxSingleInstance::onClientReadyRead unknown request" << request;
+        client->abort();
+        return;
+    }
+    Q_EMIT activationRequested();
+    client->write(kActivateAnswer);
+    client->disconnectFromServer();
+}
+
+bool HxSingleInstance::requestActivation(int timeoutMs) const
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QLocalSocket socket;
+    // The holder may have taken the lock a moment ago and not be listening yet.
+    for (;;) {
+        socket.connectToServer(serverPath());
+        if (socket.waitForConnected(qMax(1, timeoutMs - int(elapsed.elapsed()))))
+            break;
+        if (elapsed.elapsed() >= timeoutMs) {
+            qCDebug(lcHxPlatform) << "HxSingleInstance::requestActivation no answer" << serverPath()
+                                  << socket.errorString();
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    socket.write(kActivateRequest);
+    if (!socket.waitForBytesWritten(qMax(1, timeoutMs - int(elapsed.elapsed()))))
+        return false;
+    while (!socket.canReadLine()) {
+        const int left = timeoutMs - int(elapsed.elapsed());
+        if (left <= 0 || !socket.waitForReadyRead(left))
+            break;
+    }
+    return socket.canReadLine() && socket.readLine(kMaxRequestBytes) == kActivateAnswer;
+}

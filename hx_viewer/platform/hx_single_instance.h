@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// One running copy per user. The holder keeps an exclusive flock() on a lock
+// file, which the kernel drops when the process ends in any way, so a crashed
+// copy never locks the user out. The holder also listens on a local socket next
+// to the lock, through which a later copy asks it to come to the front.
+class HxSingleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    // key names the lock; the user id is appended. directory defaults to
+    // defaultDirectory().
+    explicit HxSingleInstance(const QString &key, const QString &directory = QString(),
+                              QObject *parent = nullptr);
+    ~HxSingleInstance() override;
+
+    // The user's private runtime folder ($XDG_RUNTIME_DIR), else the temporary folder.
+    static QString defaultDirectory();
+
+    QString lockPath() const;
+    QString serverPath() const;
+
+    // True when this process holds the lock now (also when it already held it).
+    // False when another process holds it or the lock file cannot be opened.
+    bool tryLock();
+    bool isLocked() const { return m_lockFd >= 0; }
+
+    // Asks the holder to bring its window forward and waits for its answer.
+    // True when the holder acknowledged the request.
+    bool requestActivation(int timeoutMs = 3000) const;
+
+Q_SIGNALS:
+    void activationRequested();
+
+private:
+    void onNewConnection();
+    void onClientReadyRead(QLocalSocket *client);
+
+    QString m_basePath;
+    int m_lockFd = -1;
+    QLocalServer *m_server = nullptr;
+};
