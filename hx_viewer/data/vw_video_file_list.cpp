@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSaveFile>
 #include <QThread>
 #include <QThreadPool>
@@ -117,6 +116,10 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
             Q_EMIT updateProgress(progress);
         }
         const QString path = urls.at(i).toLocalFile();
+        // The partner of a listed recording needs no name decoding, the
+        // costliest step of all (a local time is built for the date).
+        if (batch.containsKey(batchKey(path)))
+            continue;
         QDateTime dateTime;
         const int type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
         if (type != kNotRecording)
@@ -139,14 +142,26 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
     qCDebug(lcHxData) << "VwVideoFileList::load" << count << "files" << batch.items.size()
                       << "recordings";
 
-    if (onOwnThread) {
-        publish(batch.items);
-    } else {
-        // The records travel whole; their last references must not stay on this thread.
-        QMetaObject::invokeMethod(
-            this, [this, items = std::move(batch.items)] { publish(items); },
-            Qt::QueuedConnection);
+    {
+        // Handed over under a lock: whatever this thread wrote into the
+        // records is then visible to the list's thread.
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        m_pendingItems = std::move(batch.items);
     }
+    if (onOwnThread)
+        publishPending();
+    else
+        QMetaObject::invokeMethod(this, &VwVideoFileList::publishPending, Qt::QueuedConnection);
+}
+
+void VwVideoFileList::publishPending()
+{
+    QList<VwVideoItemPtr> items;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        items.swap(m_pendingItems);
+    }
+    publish(items);
 }
 
 void VwVideoFileList::publish(const QList<VwVideoItemPtr> &items)
@@ -363,7 +378,7 @@ void VwVideoFileList::backup(const QString &folder, const QList<VwVideoItemPtr> 
     if (selection.isEmpty())
         return;
     {
-        QMutexLocker lock(&backupMutex);
+        std::lock_guard<std::mutex> lock(backupMutex);
         m_backupState.storeRelease(BACKUP_ASK);
         m_questionPending = false;
         m_conflictName.clear();
@@ -415,7 +430,7 @@ void VwVideoFileList::backup(const QString &folder, const QList<VwVideoItemPtr> 
 void VwVideoFileList::resetBackupDecision()
 {
     // Under the lock, so that a cancel arriving now is not overwritten.
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     const int state = m_backupState.loadAcquire();
     if (!(state & (BACKUP_APPLY_TO_ALL | BACKUP_CANCEL)))
         m_backupState.storeRelease(BACKUP_ASK);
@@ -436,7 +451,7 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
             name = parts.join(QLatin1Char('-'));
         }
         {
-            QMutexLocker lock(&backupMutex);
+            std::lock_guard<std::mutex> lock(backupMutex);
             m_conflictName = name + QLatin1Char('.') + targetInfo.suffix();
             m_remainingCount = remaining;
             m_questionPending = true;
@@ -444,9 +459,8 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
         Q_EMIT backupPaused(true);
         {
             // The answer may come before this wait starts; the flag keeps it.
-            QMutexLocker lock(&backupMutex);
-            while (m_questionPending)
-                backupAnswered.wait(&backupMutex);
+            std::unique_lock<std::mutex> lock(backupMutex);
+            backupAnswered.wait(lock, [this] { return !m_questionPending; });
         }
         Q_EMIT backupPaused(false);
         if (backupState() & BACKUP_CANCEL)
@@ -520,40 +534,40 @@ void VwVideoFileList::addFailure(const QString &source, const QString &target,
 {
     qCWarning(lcHxData) << "VwVideoFileList::copyWithConflictCheck" << source << "->" << target
                         << error;
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupFailures.append({source, target, error});
 }
 
 void VwVideoFileList::answerBackup(int decision)
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupState.storeRelease(decision == 0 ? int(BACKUP_CANCEL) : decision);
     m_questionPending = false;
-    backupAnswered.wakeAll();
+    backupAnswered.notify_all();
 }
 
 void VwVideoFileList::cancelBackup()
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupState.storeRelease(BACKUP_CANCEL);
     m_questionPending = false;
-    backupAnswered.wakeAll();
+    backupAnswered.notify_all();
 }
 
 QString VwVideoFileList::conflictName() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_conflictName;
 }
 
 int VwVideoFileList::remainingCount() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_remainingCount;
 }
 
 QList<VwBackupFailure> VwVideoFileList::backupFailures() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_backupFailures;
 }

@@ -6,13 +6,13 @@
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class VwVideoFileBatch;
 class VwVideoItem;
@@ -129,6 +129,7 @@ Q_SIGNALS:
     void backupEnd();
 
 private:
+    void publishPending();
     void publish(const QList<VwVideoItemPtr> &items);
     void finishEmptyLoad();
     void step(bool forward, int fromIndex);
@@ -141,11 +142,17 @@ private:
     int m_groupMask = GROUP_NORMAL | GROUP_EVENT;
     VwVideoItemPtr m_currentItem;
     std::atomic<bool> m_loading{false};
+    // A finished load waiting to be swapped in on the list's thread.
+    std::mutex m_pendingMutex;
+    QList<VwVideoItemPtr> m_pendingItems;
 
     // Guards the question protocol and the texts the interface shows with
     // the question; the decision word is also readable without the lock.
-    mutable QMutex backupMutex;
-    QWaitCondition backupAnswered;
+    // Standard rather than Qt primitives: ThreadSanitizer follows these
+    // through the C library, whereas Qt's own wait inside the Qt library is
+    // hidden from it and every check of this protocol would be a guess.
+    mutable std::mutex backupMutex;
+    std::condition_variable backupAnswered;
     QAtomicInt m_backupState = BACKUP_ASK;
     bool m_questionPending = false;
     QString m_conflictName;

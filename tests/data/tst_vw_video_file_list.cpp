@@ -121,8 +121,8 @@ private Q_SLOTS:
     void backupOfCurrentRecording();
 
 private:
-    // Lays out files in a fresh folder: each spec is "relative/path=kind".
-    QString layOut(const QStringList &specs);
+    // Lays out files in a fresh folder: each entry is "relative/path=kind".
+    QString layOut(const QStringList &entries);
     bool loadAndWait(VwVideoFileList &list, Recorder &recorder, const QString &folder);
     QStringList describe(const VwVideoFileList &list, const QString &root) const;
 
@@ -186,14 +186,14 @@ void TestVwVideoFileList::cleanup()
     playLoading = false;
 }
 
-QString TestVwVideoFileList::layOut(const QStringList &specs)
+QString TestVwVideoFileList::layOut(const QStringList &entries)
 {
     static int serial = 0;
     const QString root = m_work->filePath(QStringLiteral("card%1").arg(++serial));
     QDir().mkpath(root);
-    for (const QString &spec : specs) {
-        const QString relative = spec.section(QLatin1Char('='), 0, 0);
-        const QString kind = spec.section(QLatin1Char('='), 1);
+    for (const QString &entry : entries) {
+        const QString relative = entry.section(QLatin1Char('='), 0, 0);
+        const QString kind = entry.section(QLatin1Char('='), 1);
         const QString path = root + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(path).path());
         bool written = false;
@@ -217,7 +217,7 @@ QString TestVwVideoFileList::layOut(const QStringList &specs)
             }
         }
         if (!written)
-            qWarning() << "could not lay out" << spec;
+            qWarning() << "could not lay out" << entry;
     }
     return root;
 }
