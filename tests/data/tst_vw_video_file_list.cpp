@@ -116,6 +116,7 @@ private Q_SLOTS:
     void stepping_data();
     void stepping();
     void adjacentOfCurrent();
+    void interfaceReadsDuringLoad();
     void recordsFreed();
     void removeItem();
     void backupOfCurrentRecording();
@@ -532,6 +533,34 @@ void TestVwVideoFileList::adjacentOfCurrent()
     VwVideoItem stranger(items.at(0)->frontPath, false, nullptr);
     list.setCurrentItem(&stranger);
     QVERIFY(!list.currentItem());
+}
+
+void TestVwVideoFileList::interfaceReadsDuringLoad()
+{
+    // While a load builds its records, the interface goes on reading and
+    // filtering the records of the previous load; they change only at the
+    // end of the load, on this thread.
+    VwVideoFileList list;
+    Recorder recorder(&list);
+    QVERIFY(loadAndWait(list, recorder, layOut({"NORM230415-080000F.MP4=F", "EVEN230415-080100F.MP4=F"})));
+    const QList<VwVideoItemPtr> before = list.allItems();
+
+    QStringList next;
+    for (int i = 0; i < 12; ++i)
+        next << QStringLiteral("NORM230416-%1F.MP4=F").arg(i * 100, 6, 10, QLatin1Char('0'));
+    QVERIFY(list.loadFolder(layOut(next)));
+    int reads = 0;
+    while (list.isLoading()) {
+        QCOMPARE(list.allItems(), before);
+        list.setGroupMask(reads % 2 ? VwVideoFileList::GROUP_ALL : VwVideoFileList::GROUP_EVENT);
+        for (const VwVideoItemPtr &item : list.visibleItems())
+            QVERIFY(!item->displayName().isEmpty());
+        ++reads;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    QCOMPARE(list.allItems().size(), 12);
+    QCOMPARE(list.groupMask(), 15);
+    QCOMPARE(list.visibleItems().size(), 12);
 }
 
 void TestVwVideoFileList::recordsFreed()
