@@ -19,7 +19,6 @@
 namespace {
 constexpr int kMaxDepth = 5;
 constexpr int kProgressMax = 364;
-constexpr int kNotRecording = 9999;
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
 // Key under which the two files of one recording meet: the base name without
@@ -51,7 +50,9 @@ VwVideoFileList::VwVideoFileList(QObject *parent)
 
 VwVideoFileList::~VwVideoFileList()
 {
-    // A backup may be waiting for an answer that will never come now.
+    // Only lists made for a while (tests) end; the program's list lives as
+    // long as the process. A backup may be waiting for an answer that will
+    // never come now, and no pool job may outlive the list it works on.
     cancelBackup();
     QThreadPool::globalInstance()->waitForDone();
 }
@@ -70,7 +71,7 @@ void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int dep
     const QStringList files = folder.entryList(filters, QDir::Files);
     for (const QString &name : files) {
         const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
-        if (VwVideoItem::recordingTypeAndTime(path, nullptr) != kNotRecording)
+        if (VwVideoItem::recordingTypeAndTime(path, nullptr) != VwVideoItem::TYPE_NONE)
             out->append(QUrl::fromLocalFile(path));
     }
 }
@@ -122,7 +123,7 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
             continue;
         QDateTime dateTime;
         const int type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
-        if (type != kNotRecording)
+        if (type != VwVideoItem::TYPE_NONE)
             addFile(batch, path, &dateTime, type);
     }
 
@@ -192,7 +193,7 @@ bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
         return false;
 
     VwVideoItemPtr item(new VwVideoItem(cleanPath, isRear, dateTime));
-    if (item->durationMs <= 300)
+    if (item->durationMs <= VwVideoItem::kMinDurationMs)
         return false;
     item->type = type;
     if (findPartner(item.data(), &batch) && !item->checkRear())
@@ -230,12 +231,12 @@ bool VwVideoFileList::findPartner(VwVideoItem *item, VwVideoFileBatch *batch) co
 int VwVideoFileList::groupOf(int type)
 {
     switch (type) {
-    case 1:
+    case VwVideoItem::TYPE_EVENT:
         return GROUP_EVENT;
-    case 2:
+    case VwVideoItem::TYPE_MANUAL:
         return GROUP_MANUAL;
-    case 3:
-    case 4:
+    case VwVideoItem::TYPE_PARKING:
+    case VwVideoItem::TYPE_PARKING_EVENT:
         return GROUP_PARKING;
     default:
         return GROUP_NORMAL;
