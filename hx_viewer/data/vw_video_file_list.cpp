@@ -57,7 +57,8 @@ VwVideoFileList::~VwVideoFileList()
     QThreadPool::globalInstance()->waitForDone();
 }
 
-void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth)
+void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth,
+                                   StartTimes *times)
 {
     if (!out)
         return;
@@ -65,14 +66,29 @@ void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int dep
     if (depth < kMaxDepth) {
         const QStringList subfolders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QString &name : subfolders)
-            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1);
+            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1, times);
     }
     static const QStringList filters{QStringLiteral("*.MOV"), QStringLiteral("*.MP4")};
     const QStringList files = folder.entryList(filters, QDir::Files);
+    // The other camera's file of a recording accepted here carries the same
+    // type and time in its name, so its name need not be decoded again.
+    QHash<QString, QDateTime> accepted;
     for (const QString &name : files) {
         const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
-        if (VwVideoItem::recordingTypeAndTime(path, nullptr) != VwVideoItem::TYPE_NONE)
-            out->append(QUrl::fromLocalFile(path));
+        const QString key = batchKey(path);
+        QDateTime dateTime;
+        const auto partner = accepted.constFind(key);
+        if (partner != accepted.constEnd()
+            && !VwVideoItem::parseRecordingName(path, nullptr).isEmpty()) {
+            dateTime = *partner;
+        } else if (VwVideoItem::recordingTypeAndTime(path, &dateTime) != VwVideoItem::TYPE_NONE) {
+            accepted.insert(key, dateTime);
+        } else {
+            continue;
+        }
+        out->append(QUrl::fromLocalFile(path));
+        if (times)
+            times->insert(path, dateTime);
     }
 }
 
@@ -83,17 +99,18 @@ bool VwVideoFileList::loadFolder(const QString &path)
         return false;
     }
     QList<QUrl> urls;
-    collectFiles(path, &urls, 0);
+    StartTimes times;
+    collectFiles(path, &urls, 0, &times);
     qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << path << urls.size();
     if (urls.isEmpty())
         return false;
     VwSettings::instance()->setRecentPath(path);
     m_loading = true;
-    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, this), 5);
+    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, this, times), 5);
     return true;
 }
 
-void VwVideoFileList::load(const QList<QUrl> &urls)
+void VwVideoFileList::load(const QList<QUrl> &urls, const StartTimes &times)
 {
     m_loading = true;
     Q_EMIT listUpdateStarted(true);
@@ -117,12 +134,18 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
             Q_EMIT updateProgress(progress);
         }
         const QString path = urls.at(i).toLocalFile();
-        // The partner of a listed recording needs no name decoding, the
-        // costliest step of all (a local time is built for the date).
+        // The partner of a listed recording needs no name decoding at all.
         if (batch.containsKey(batchKey(path)))
             continue;
         QDateTime dateTime;
-        const int type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
+        int type = VwVideoItem::TYPE_NONE;
+        const auto known = times.constFind(path);
+        if (known != times.constEnd()) {
+            dateTime = *known;
+            VwVideoItem::parseRecordingName(path, &type);
+        } else {
+            type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
+        }
         if (type != VwVideoItem::TYPE_NONE)
             addFile(batch, path, &dateTime, type);
     }

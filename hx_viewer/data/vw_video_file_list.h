@@ -5,6 +5,7 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -59,14 +60,19 @@ public:
     explicit VwVideoFileList(QObject *parent = nullptr);
     ~VwVideoFileList() override;
 
-    static void collectFiles(const QString &dir, QList<QUrl> *out, int depth);
+    // Start times of scanned files by path, so that a load need not decode
+    // the names again (building a local time is the costliest step of both).
+    using StartTimes = QHash<QString, QDateTime>;
+
+    static void collectFiles(const QString &dir, QList<QUrl> *out, int depth,
+                             StartTimes *times = nullptr);
     // Scans the folder and starts building its list on the global pool.
     // False when it holds no recording or a load is still running; the list
     // is then left as it was.
     bool loadFolder(const QString &path);
     // Builds the list from the scanned files. Runs on a pool thread (or the
     // list's own thread); the result is published on the list's thread.
-    void load(const QList<QUrl> &urls);
+    void load(const QList<QUrl> &urls, const StartTimes &times = {});
     bool isLoading() const { return m_loading; }
 
     bool addFile(VwVideoFileBatch &batch, const QString &path, const QDateTime *dateTime,

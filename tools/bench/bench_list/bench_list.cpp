@@ -61,8 +61,9 @@ int loadCard(VwVideoFileList &list, const QString &root)
                                                      loop.quit();
                                              });
     QList<QUrl> urls;
-    VwVideoFileList::collectFiles(root, &urls, 0);
-    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, &list), 5);
+    VwVideoFileList::StartTimes times;
+    VwVideoFileList::collectFiles(root, &urls, 0, &times);
+    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, &list, times), 5);
     loop.exec();
     QObject::disconnect(connection);
     return list.allItems().size();
@@ -124,9 +125,12 @@ int main(int argc, char **argv)
 
     // Memory held by the records of one load, measured in a fresh list.
     VwVideoFileList fresh;
+    QThreadPool::globalInstance()->waitForDone();
     malloc_trim(0);
     const size_t before = mallinfo2().uordblks;
     loadCard(fresh, card);
+    // The loader may still be letting go of its file list and folder listings.
+    QThreadPool::globalInstance()->waitForDone();
     const size_t after = mallinfo2().uordblks;
     const double perRecord = records ? double(after - before) / records : 0.0;
 
