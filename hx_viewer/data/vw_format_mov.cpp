@@ -372,18 +372,16 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
         }
         const qint64 wanted = std::min<qint64>(std::max(size, kMinTextBuffer), kMaxTextSampleBytes);
         const qint64 length = std::min<qint64>(wanted, room);
-        if (buffer.size() < int(wanted) + 1)
-            buffer.resize(int(wanted) + 1);
+        if (buffer.size() < int(wanted))
+            buffer.resize(int(wanted));
         // Text samples lie apart, between the video frames: no read-ahead.
         if (!readAt(offset, buffer.data(), length, &sampleBytesRead, false))
             continue;
-        // Nothing after the bytes read belongs to the text.
-        buffer[int(length)] = '\0';
 
-        // The text runs to the first zero byte. Writers that fill in the
-        // 16-bit text length (ffmpeg among them) do not zero-terminate, so
-        // the length, when given, ends the text before the bytes that follow
-        // the sample.
+        // The text runs to the first zero byte within the bytes read.
+        // Writers that fill in the 16-bit text length (ffmpeg among them) do
+        // not zero-terminate, so the length, when given, ends the text before
+        // the bytes that follow the sample.
         const int textLength = qFromBigEndian<quint16>(buffer.constData());
         const char *text = buffer.constData() + 2;
         const int available = int(length) - 2;
