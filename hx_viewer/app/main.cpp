@@ -40,6 +40,12 @@ void chooseRenderingMode()
 
 int main(int argc, char **argv)
 {
+    // Recording names carry local times. With TZ unset, glibc looks at
+    // /etc/localtime again on every conversion, which dominates a card scan;
+    // naming the zone file once keeps the same zone without the checks.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+
     const QString startFolder = folderArgument(argc, argv);
     chooseRenderingMode();
 
