@@ -3,6 +3,7 @@
 #include "audio_output.h"
 #include "av_clock.h"
 #include "av_player.h"
+#include "video_frame_filter.h"
 #include "video_renderer.h"
 
 #include <QSignalSpy>
@@ -11,6 +12,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 using namespace av;
 
@@ -54,6 +60,30 @@ protected:
         shots.append({hxReadFrameCode(frame.image()), clock ? clock->value() : 0.0});
     }
 };
+
+// Takes the colour out of a picture (chroma planes set to neutral).
+class GreyFilter : public VideoFrameFilter
+{
+public:
+    std::atomic<int> calls{0};
+
+    bool filterFrame(const AVFrame *in, AVFrame *out) override
+    {
+        ++calls;
+        if (av_frame_ref(out, in) < 0 || av_frame_make_writable(out) < 0)
+            return false;
+        for (int plane = 1; plane <= 2; ++plane) {
+            for (int y = 0; y < (out->height + 1) / 2; ++y)
+                memset(out->data[plane] + y * out->linesize[plane], 128, size_t((out->width + 1) / 2));
+        }
+        return true;
+    }
+};
+
+bool isGrey(const QColor &c)
+{
+    return qAbs(c.red() - c.green()) < 12 && qAbs(c.green() - c.blue()) < 12;
+}
 
 } // namespace
 
@@ -372,7 +402,8 @@ void TestAVPlayer::seeksCollapse()
 void TestAVPlayer::pausedSeekKeepsShownFrame()
 {
     // Asking a paused key-frame player for its own position re-shows exactly
-    // the frame on screen rather than the key frame before it.
+    // the frame on screen, through the filters installed since, rather than
+    // the key frame before it.
     AVPlayer player;
     CodeRecorder recorder;
     player.setRenderer(&recorder);
@@ -383,10 +414,30 @@ void TestAVPlayer::pausedSeekKeepsShownFrame()
     player.pause(true);
     const int shown = recorder.lastCode();
     QVERIFY(shown % kFps != 0);
+    const QColor body = recorder.currentFrame().image().pixelColor(160, 150);
+    QVERIFY(!isGrey(body));
+
+    GreyFilter grey;
+    player.installFilter(&grey);
+    QCOMPARE(player.videoFilters(), QList<VideoFrameFilter *>{&grey});
     QSignalSpy seeks(&player, &AVPlayer::seekFinished);
+    const qint64 pausedAt = player.position();
+    player.setPosition(pausedAt);
+    player.setPosition(pausedAt); // a second refresh before the first finished
+    QVERIFY(seeks.wait(5000));
+    QTest::qWait(100);
+    QCOMPARE(seeks.count(), 1);
+    QCOMPARE(recorder.lastCode(), shown);
+    QVERIFY(grey.calls > 0);
+    QVERIFY(isGrey(recorder.currentFrame().image().pixelColor(160, 150)));
+    QCOMPARE(hxReadFrameCode(player.displayedFrame().image()), shown);
+
+    QVERIFY(player.uninstallFilter(&grey));
+    QVERIFY(!player.uninstallFilter(&grey));
     player.setPosition(player.position());
     QVERIFY(seeks.wait(5000));
     QCOMPARE(recorder.lastCode(), shown);
+    QVERIFY(!isGrey(recorder.currentFrame().image().pixelColor(160, 150)));
     player.stop();
 }
 
