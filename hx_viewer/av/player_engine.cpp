@@ -36,6 +36,9 @@ constexpr long long kMaxQueuedBytes = 16 * 1024 * 1024;
 // A frame later than this behind the clock is not converted when more
 // frames follow.
 constexpr double kLateDropSeconds = 0.1;
+// ...but at most this many in a row, so that an overloaded machine still
+// shows a moving picture instead of catching up in the dark.
+constexpr int kMaxLateRun = 5;
 // Audio more than this behind the clock is skipped rather than played late.
 constexpr double kAudioLateSeconds = 0.2;
 constexpr double kAudioLeadSeconds = 0.05;
@@ -732,6 +735,7 @@ void PlayerEngine::videoLoop()
     bool accurate = false;
     bool first = true;
     int sinceFirst = 0;
+    int lateRun = 0;
     double lastPts = 0.0;
     int decodeErrors = 0;
 
@@ -775,10 +779,12 @@ void PlayerEngine::videoLoop()
                 return;
             // Late with more to come: skip the conversion, as ffplay does.
             if (!clock->isPaused() && pts + duration < clock->value() - kLateDropSeconds
-                && (m_videoPackets.count() > 0 || m_frames.size() > 0)) {
+                && (m_videoPackets.count() > 0 || m_frames.size() > 0) && lateRun < kMaxLateRun) {
+                ++lateRun;
                 ++droppedFrames;
                 return;
             }
+            lateRun = 0;
         }
         output(decoded, pts, duration);
     };
