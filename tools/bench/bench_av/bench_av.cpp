@@ -1,6 +1,6 @@
 // Figures of the media framework next to the ffmpeg program on the same files:
 // decode throughput, dual playback at 1x, and the time a paused seek takes to
-// show its frame. Run: bench_av [--seconds N] [--seeks N] [--dir FOLDER]
+// show its frame. Run: bench_av [--seconds N] [--seeks N] [--dir FOLDER] [--only decode|dual|seek]
 
 #include "audio_output.h"
 #include "av_clock.h"
@@ -321,7 +321,8 @@ int main(int argc, char **argv)
     QCommandLineOption secondsOption("seconds", "Length of the generated files and of the dual playback.", "s", "60");
     QCommandLineOption seeksOption("seeks", "Number of random seeks.", "n", "50");
     QCommandLineOption dirOption("dir", "Folder for the generated files (kept).", "folder");
-    parser.addOptions({secondsOption, seeksOption, dirOption});
+    QCommandLineOption onlyOption("only", "Run one part only: decode, dual or seek.", "part");
+    parser.addOptions({secondsOption, seeksOption, dirOption, onlyOption});
     parser.process(app);
     if (QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
         std::printf("ffmpeg not found\n");
@@ -339,10 +340,16 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    decodeThroughput(front, "1080p");
-    decodeThroughput(rear, "720p");
-    dualPlayback(front, rear, seconds);
-    pausedSeeks(front, seeks, KeyFrameSeek, "key frame");
-    pausedSeeks(front, seeks, AccurateSeek, "accurate");
+    const QString only = parser.value(onlyOption);
+    if (only.isEmpty() || only == QLatin1String("decode")) {
+        decodeThroughput(front, "1080p");
+        decodeThroughput(rear, "720p");
+    }
+    if (only.isEmpty() || only == QLatin1String("dual"))
+        dualPlayback(front, rear, seconds);
+    if (only.isEmpty() || only == QLatin1String("seek")) {
+        pausedSeeks(front, seeks, KeyFrameSeek, "key frame");
+        pausedSeeks(front, seeks, AccurateSeek, "accurate");
+    }
     return 0;
 }
