@@ -224,6 +224,7 @@ void PlayerEngine::play()
     presentedFrames = 0;
     droppedFrames = 0;
     userPaused = false;
+    m_frames.setLimit(m_frames.capacity());
     m_awaitFirst = true;
     m_firstAfterStart = true;
     seekPending = false;
@@ -269,6 +270,7 @@ void PlayerEngine::pause(bool p)
     if (state == AVPlayer::StoppedState || userPaused == p)
         return;
     userPaused = p;
+    m_frames.setLimit(p ? 1 : m_frames.capacity());
     if (p)
         clock->pause(true);
     else if (!m_awaitFirst)
