@@ -1,19 +1,16 @@
 #include "frame_queue.h"
 
-#include <QtGlobal>
-
 namespace av {
 
 FrameQueue::FrameQueue(int capacity)
     : m_capacity(capacity)
-    , m_limit(capacity)
 {
 }
 
 bool FrameQueue::push(Item item, const std::function<bool()> &stale)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_room.wait(lock, [&] { return m_aborted || stale() || int(m_items.size()) < m_limit; });
+    m_room.wait(lock, [&] { return m_aborted || stale() || int(m_items.size()) < m_capacity; });
     if (m_aborted || stale())
         return false;
     m_items.push_back(std::move(item));
@@ -90,15 +87,6 @@ void FrameQueue::restart()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_aborted = false;
-}
-
-void FrameQueue::setLimit(int limit)
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_limit = qBound(1, limit, m_capacity);
-    }
-    m_room.notify_all();
 }
 
 void FrameQueue::wake()

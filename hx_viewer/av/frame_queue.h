@@ -38,15 +38,9 @@ public:
     void restart();
     // Wakes a waiting producer so that it re-checks whether its frame is stale.
     void wake();
-    // Holds fewer frames than the capacity (at least one): a paused player
-    // decodes only one frame ahead, so that the next seek finds the decoder
-    // idle.
-    void setLimit(int limit);
-    int capacity() const { return m_capacity; }
 
 private:
     const int m_capacity;
-    int m_limit;
     mutable std::mutex m_mutex;
     std::condition_variable m_room;
     std::deque<Item> m_items;

@@ -224,7 +224,7 @@ void PlayerEngine::play()
     presentedFrames = 0;
     droppedFrames = 0;
     userPaused = false;
-    m_frames.setLimit(m_frames.capacity());
+    m_holdDecoding = false;
     m_awaitFirst = true;
     m_firstAfterStart = true;
     seekPending = false;
@@ -270,7 +270,11 @@ void PlayerEngine::pause(bool p)
     if (state == AVPlayer::StoppedState || userPaused == p)
         return;
     userPaused = p;
-    m_frames.setLimit(p ? 1 : m_frames.capacity());
+    {
+        std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_holdDecoding = p;
+    }
+    m_holdWake.notify_all();
     if (p)
         clock->pause(true);
     else if (!m_awaitFirst)
@@ -342,6 +346,8 @@ void PlayerEngine::stopThreads()
     m_demuxWake.notify_all();
     { std::lock_guard<std::mutex> lock(m_audioMutex); }
     m_audioWake.notify_all();
+    { std::lock_guard<std::mutex> lock(m_holdMutex); }
+    m_holdWake.notify_all();
     if (m_demuxThread.joinable())
         m_demuxThread.join();
     if (m_videoThread.joinable())
@@ -373,6 +379,8 @@ void PlayerEngine::requestSeek(double target, bool accurate)
     }
     m_demuxWake.notify_all();
     m_frames.wake();
+    { std::lock_guard<std::mutex> lock(m_holdMutex); }
+    m_holdWake.notify_all();
     { std::lock_guard<std::mutex> lock(m_audioMutex); }
     m_audioWake.notify_all();
     if (m_audioEnabled)
@@ -792,6 +800,14 @@ void PlayerEngine::videoLoop()
     };
 
     while (!m_abort) {
+        if (!first && m_holdDecoding && !stale()) {
+            // Paused with the picture shown: decode nothing more until play
+            // resumes or a seek comes, so that a seek never waits for work
+            // done ahead.
+            std::unique_lock<std::mutex> lock(m_holdMutex);
+            m_holdWake.wait(lock, [&] { return !m_holdDecoding || stale(); });
+            continue;
+        }
         PacketQueue::Item packet;
         if (!m_videoPackets.get(&packet))
             break;
