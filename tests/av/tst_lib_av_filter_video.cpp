@@ -1,6 +1,6 @@
 #include "hx_test_frames.h"
 #include "lib_av_filter_graph.h"
-#include "video_filter_chain.h"
+#include "lib_av_filter_video.h"
 
 #include <QtTest>
 
@@ -23,9 +23,29 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 const AVRational kTimeBase{1, 90000};
 const int kMark = 8;
 
+// What the player does with its filters: each in turn, a filter that
+// declines passes the frame on, then the conversion to the display format.
+FramePtr runFilters(const QList<LibAVFilterVideo *> &filters, const AVFrame *in)
+{
+    FramePtr current(av_frame_clone(in));
+    for (LibAVFilterVideo *filter : filters) {
+        FramePtr out(av_frame_alloc());
+        if (filter->filterFrame(current.get(), out.get()))
+            current = std::move(out);
+    }
+    LibAVFilterGraph display;
+    display.setOutputFormat(AV_PIX_FMT_BGRA);
+    return FramePtr(display.filter(current.get(), kTimeBase));
+}
+
+QString corner(const AVFrame *frame)
+{
+    return hxtest::markedCorner(hxtest::toImage(frame), kMark);
+}
+
 } // namespace
 
-class TestVideoFilterChain : public QObject
+class TestLibAVFilterVideo : public QObject
 {
     Q_OBJECT
 
@@ -37,13 +57,13 @@ private slots:
     void equaliser();
     void filtersRunInInstallationOrder();
     void changesTakeEffectOnNextFrame();
-    void removingAllFiltersGivesOriginalPixels();
+    void nullGraphKeepsPixels();
     void rebuildsWhenInputSizeChanges();
     void badTextRecoversWhenMended();
-    void droppedFrameGivesNull();
+    void heldBackFramePassesUnfiltered();
 };
 
-void TestVideoFilterChain::mirror_data()
+void TestLibAVFilterVideo::mirror_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("corner");
@@ -60,7 +80,7 @@ void TestVideoFilterChain::mirror_data()
     QTest::newRow("bad option value") << "format=pix_fmts=nosuchformat,hflip" << "TL" << false;
 }
 
-void TestVideoFilterChain::mirror()
+void TestLibAVFilterVideo::mirror()
 {
     QFETCH(QString, text);
     QFETCH(QString, corner);
@@ -89,7 +109,7 @@ void TestVideoFilterChain::mirror()
     QCOMPARE(hxtest::markedCorner(hxtest::toImage(out2.get()), kMark), corner);
 }
 
-void TestVideoFilterChain::negativeStridesAreCopied()
+void TestLibAVFilterVideo::negativeStridesAreCopied()
 {
     // Without a conversion after it, vflip hands out a bottom-up picture.
     LibAVFilterGraph graph;
@@ -104,7 +124,7 @@ void TestVideoFilterChain::negativeStridesAreCopied()
     QCOMPARE(int(out->data[0][47 * out->linesize[0]]), 235);
 }
 
-void TestVideoFilterChain::equaliser_data()
+void TestLibAVFilterVideo::equaliser_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("minMeanGain");
@@ -126,7 +146,7 @@ void TestVideoFilterChain::equaliser_data()
         << "format=pix_fmts=rgb24,eq=brightness=bright" << -1.0 << 1.0 << 0.99 << 1.01;
 }
 
-void TestVideoFilterChain::equaliser()
+void TestLibAVFilterVideo::equaliser()
 {
     QFETCH(QString, text);
     QFETCH(double, minMeanGain);
@@ -155,118 +175,107 @@ void TestVideoFilterChain::equaliser()
     QVERIFY2(ratio >= minSpreadRatio && ratio <= maxSpreadRatio, qPrintable(QString::number(ratio)));
 }
 
-void TestVideoFilterChain::filtersRunInInstallationOrder()
+void TestLibAVFilterVideo::filtersRunInInstallationOrder()
 {
-    VideoFilterChain chain;
-    chain.setOutputFormat(AV_PIX_FMT_BGRA);
-    const quint64 eq = VideoFilterChain::newFilterId();
-    const quint64 flip = VideoFilterChain::newFilterId();
     // A crop keeps only the top-left quarter: flipping before it moves the
     // mark out of the picture, flipping after it keeps the mark.
-    chain.install(eq, QStringLiteral("crop=32:24:0:0"));
-    chain.install(flip, QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
-    QCOMPARE(chain.count(), 2);
+    LibAVFilterVideo crop;
+    crop.setOptions(QStringLiteral("crop=32:24:0:0"));
+    LibAVFilterVideo flip;
+    flip.setOptions(QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
     FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
-    QCOMPARE(out->format, int(AV_PIX_FMT_BGRA));
-    QCOMPARE(out->width, 32);
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("BR"));
+    QCOMPARE(corner(runFilters({&crop, &flip}, in.get()).get()), QStringLiteral("BR"));
+    QCOMPARE(corner(runFilters({&flip, &crop}, in.get()).get()), QStringLiteral("none"));
 
-    // Installing again moves a filter to the end.
-    chain.install(eq, QStringLiteral("crop=32:24:0:0"));
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("none"));
-
-    // Both program filters together: mirrored and brighter.
-    VideoFilterChain both;
-    both.setOutputFormat(AV_PIX_FMT_BGRA);
-    both.install(VideoFilterChain::newFilterId(), QStringLiteral("format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450"));
-    both.install(VideoFilterChain::newFilterId(), QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
-    FramePtr mirrored(both.apply(in.get(), kTimeBase));
-    QVERIFY(mirrored);
-    const QImage image = hxtest::toImage(mirrored.get());
-    QCOMPARE(hxtest::markedCorner(image, kMark), QStringLiteral("BR"));
-    QVERIFY(qGray(image.pixel(32, 24)) < 10);
+    // Both program filters together, in either order: mirrored, brighter
+    // and with more contrast.
+    LibAVFilterVideo eq;
+    eq.setOptions(QStringLiteral("format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450"));
+    FramePtr a = runFilters({&eq, &flip}, in.get());
+    FramePtr b = runFilters({&flip, &eq}, in.get());
+    QCOMPARE(corner(a.get()), QStringLiteral("BR"));
+    QCOMPARE(corner(b.get()), QStringLiteral("BR"));
+    double plainMean, plainSpread, mean, spread;
+    FramePtr gradient(hxtest::makeGradientFrame(128, 32, 70, 180));
+    hxtest::lumaStats(hxtest::toImage(runFilters({}, gradient.get()).get()), &plainMean, &plainSpread);
+    const QImage both = hxtest::toImage(runFilters({&eq, &flip}, gradient.get()).get());
+    hxtest::lumaStats(both, &mean, &spread);
+    QVERIFY(mean > plainMean + 15);
+    QVERIFY(spread > plainSpread * 1.3);
+    // Mirrored: the bright end of the gradient is now on the left.
+    QVERIFY(qGray(both.pixel(0, 16)) > qGray(both.pixel(127, 16)));
 }
 
-void TestVideoFilterChain::changesTakeEffectOnNextFrame()
+void TestLibAVFilterVideo::changesTakeEffectOnNextFrame()
 {
-    VideoFilterChain chain;
-    chain.setOutputFormat(AV_PIX_FMT_BGRA);
-    const quint64 id = VideoFilterChain::newFilterId();
-    chain.install(id, QStringLiteral("format=pix_fmts=rgb24,hflip"));
+    LibAVFilterVideo filter;
+    QSignalSpy changed(&filter, &LibAVFilterVideo::optionsChanged);
+    filter.setOptions(QStringLiteral("format=pix_fmts=rgb24,hflip"));
     FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(chain.apply(in.get(), kTimeBase));
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("TR"));
+    QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TR"));
 
-    chain.setText(id, QStringLiteral("format=pix_fmts=rgb24,vflip"));
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("BL"));
+    filter.setOptions(QStringLiteral("format=pix_fmts=rgb24,vflip"));
+    QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("BL"));
+    filter.setOptions(QStringLiteral("format=pix_fmts=rgb24,vflip"));
+    QCOMPARE(changed.count(), 2);
 
-    chain.setText(id, QStringLiteral("format=pix_fmts=rgb24,nosuchfilter"));
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
-    QCOMPARE(out->format, int(AV_PIX_FMT_BGRA));
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("TL"));
+    // A rejected text passes the frame on untouched.
+    filter.setOptions(QStringLiteral("format=pix_fmts=rgb24,nosuchfilter"));
+    FramePtr out(av_frame_alloc());
+    QVERIFY(!filter.filterFrame(in.get(), out.get()));
+    QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
+
+    filter.setOptions(QString());
+    QVERIFY(!filter.filterFrame(in.get(), out.get()));
+    QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
 }
 
-void TestVideoFilterChain::removingAllFiltersGivesOriginalPixels()
+void TestLibAVFilterVideo::nullGraphKeepsPixels()
 {
-    VideoFilterChain chain;
-    chain.setOutputFormat(AV_PIX_FMT_BGRA);
-    const quint64 a = VideoFilterChain::newFilterId();
-    const quint64 b = VideoFilterChain::newFilterId();
-    chain.install(a, QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
-    chain.install(b, QStringLiteral("format=pix_fmts=rgb24,eq=brightness=0.100"));
+    LibAVFilterVideo flip;
+    flip.setOptions(QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
     FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
+    FramePtr out(av_frame_alloc());
+    QVERIFY(flip.filterFrame(in.get(), out.get()));
+    QCOMPARE(out->format, int(AV_PIX_FMT_RGB24));
+    QCOMPARE(out->pts, in->pts);
 
-    QVERIFY(chain.remove(b));
-    QVERIFY(!chain.remove(b));
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QCOMPARE(out->format, int(AV_PIX_FMT_BGRA));
-    QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("BR"));
-
-    QVERIFY(chain.remove(a));
-    QVERIFY(chain.isEmpty());
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
-    QCOMPARE(out->format, in->format);
+    flip.setOptions(QStringLiteral("null"));
+    FramePtr same(av_frame_alloc());
+    QVERIFY(flip.filterFrame(in.get(), same.get()));
+    QCOMPARE(same->format, in->format);
     for (int plane = 0; plane < 3; ++plane) {
         const int rows = plane ? 24 : 48;
         const int bytes = plane ? 32 : 64;
         for (int y = 0; y < rows; ++y)
-            QVERIFY(memcmp(out->data[plane] + y * out->linesize[plane],
+            QVERIFY(memcmp(same->data[plane] + y * same->linesize[plane],
                            in->data[plane] + y * in->linesize[plane], bytes) == 0);
     }
 }
 
-void TestVideoFilterChain::rebuildsWhenInputSizeChanges()
+void TestLibAVFilterVideo::rebuildsWhenInputSizeChanges()
 {
-    VideoFilterChain chain;
+    LibAVFilterGraph chain;
     chain.setOutputFormat(AV_PIX_FMT_BGRA);
-    chain.install(VideoFilterChain::newFilterId(), QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
+    chain.setText(QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
     const QSize sizes[] = {{64, 48}, {32, 24}, {96, 54}, {64, 48}};
     for (const QSize &size : sizes) {
         FramePtr in(hxtest::makeMarkedFrame(size.width(), size.height(), kMark));
-        FramePtr out(chain.apply(in.get(), kTimeBase));
+        FramePtr out(chain.filter(in.get(), kTimeBase));
         QVERIFY(out);
         QCOMPARE(QSize(out->width, out->height), size);
         QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("BR"));
     }
     // A change of pixel format rebuilds as well.
     FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr rgb(chain.apply(in.get(), kTimeBase));
+    FramePtr rgb(chain.filter(in.get(), kTimeBase));
     QVERIFY(rgb);
-    FramePtr back(chain.apply(rgb.get(), kTimeBase));
+    FramePtr back(chain.filter(rgb.get(), kTimeBase));
     QVERIFY(back);
     QCOMPARE(hxtest::markedCorner(hxtest::toImage(back.get()), kMark), QStringLiteral("TL"));
 }
 
-void TestVideoFilterChain::badTextRecoversWhenMended()
+void TestLibAVFilterVideo::badTextRecoversWhenMended()
 {
     LibAVFilterGraph graph;
     graph.setOutputFormat(AV_PIX_FMT_BGRA);
@@ -284,19 +293,22 @@ void TestVideoFilterChain::badTextRecoversWhenMended()
     QCOMPARE(hxtest::markedCorner(hxtest::toImage(out.get()), kMark), QStringLiteral("TR"));
 }
 
-void TestVideoFilterChain::droppedFrameGivesNull()
+void TestLibAVFilterVideo::heldBackFramePassesUnfiltered()
 {
-    VideoFilterChain chain;
-    chain.setOutputFormat(AV_PIX_FMT_BGRA);
-    const quint64 id = VideoFilterChain::newFilterId();
-    chain.install(id, QStringLiteral("select=0"));
+    LibAVFilterGraph graph;
+    graph.setText(QStringLiteral("select=0"));
     FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(chain.apply(in.get(), kTimeBase));
+    FramePtr out(graph.filter(in.get(), kTimeBase));
     QVERIFY(!out);
-    chain.setText(id, QStringLiteral("null"));
-    out.reset(chain.apply(in.get(), kTimeBase));
-    QVERIFY(out);
+    QVERIFY(graph.isValid());
+
+    // The player never loses a picture to a filter that holds frames back.
+    LibAVFilterVideo filter;
+    filter.setOptions(QStringLiteral("select=0"));
+    FramePtr target(av_frame_alloc());
+    QVERIFY(!filter.filterFrame(in.get(), target.get()));
+    QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
 }
 
-QTEST_GUILESS_MAIN(TestVideoFilterChain)
-#include "tst_video_filter_chain.moc"
+QTEST_GUILESS_MAIN(TestLibAVFilterVideo)
+#include "tst_lib_av_filter_video.moc"
