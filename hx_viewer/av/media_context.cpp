@@ -1,0 +1,130 @@
+#include "media_context.h"
+
+#include "hx_av_log.h"
+
+#include <QThread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+}
+
+namespace av {
+
+namespace {
+
+int interruptCallback(void *opaque)
+{
+    const auto *cancel = static_cast<const std::atomic<bool> *>(opaque);
+    return cancel && cancel->load() ? 1 : 0;
+}
+
+AVCodecContext *openDecoder(AVStream *stream, int threads, int *ffError)
+{
+    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        *ffError = AVERROR_DECODER_NOT_FOUND;
+        return nullptr;
+    }
+    AVCodecContext *ctx = avcodec_alloc_context3(codec);
+    if (!ctx) {
+        *ffError = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    int ret = avcodec_parameters_to_context(ctx, stream->codecpar);
+    if (ret >= 0) {
+        ctx->pkt_timebase = stream->time_base;
+        ctx->thread_count = threads;
+        if (threads > 1)
+            ctx->thread_type = FF_THREAD_FRAME;
+        ret = avcodec_open2(ctx, codec, nullptr);
+    }
+    if (ret < 0) {
+        *ffError = ret;
+        avcodec_free_context(&ctx);
+        return nullptr;
+    }
+    return ctx;
+}
+
+} // namespace
+
+MediaContext::~MediaContext()
+{
+    avcodec_free_context(&video);
+    avcodec_free_context(&audio);
+    if (format)
+        avformat_close_input(&format);
+}
+
+std::shared_ptr<MediaContext> MediaContext::open(const QString &path, int playerIndex, AVError *error,
+                                                 const std::atomic<bool> *cancel)
+{
+    std::shared_ptr<MediaContext> media(new MediaContext);
+    media->format = avformat_alloc_context();
+    if (!media->format) {
+        *error = AVError(AVError::ResourceError, AVERROR(ENOMEM));
+        return nullptr;
+    }
+    media->format->interrupt_callback.callback = interruptCallback;
+    media->format->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(cancel);
+    // Damaged packets of a recording cut short are dropped instead of decoded.
+    media->format->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
+    int ret = avformat_open_input(&media->format, path.toUtf8().constData(), nullptr, nullptr);
+    if (ret < 0) {
+        // avformat_open_input frees the context on failure.
+        media->format = nullptr;
+        *error = AVError(AVError::OpenError, path, ret);
+        return nullptr;
+    }
+    ret = avformat_find_stream_info(media->format, nullptr);
+    if (ret < 0) {
+        *error = AVError(AVError::FindStreamInfoError, path, ret);
+        return nullptr;
+    }
+    media->videoStream = av_find_best_stream(media->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (media->videoStream < 0) {
+        *error = AVError(AVError::StreamNotFound, QStringLiteral("no video stream in ") + path,
+                         media->videoStream);
+        return nullptr;
+    }
+    AVStream *vs = media->format->streams[media->videoStream];
+    // Frame threads of H.264 within the two cores this program shares.
+    const int threads = qBound(1, QThread::idealThreadCount(), 2);
+    ret = 0;
+    media->video = openDecoder(vs, threads, &ret);
+    if (!media->video) {
+        *error = AVError(AVError::OpenCodecError, path, ret);
+        return nullptr;
+    }
+    media->videoTimeBase = av_q2d(vs->time_base);
+    const AVRational rate = av_guess_frame_rate(media->format, vs, nullptr);
+    if (rate.num > 0 && rate.den > 0)
+        media->frameDuration = av_q2d(av_inv_q(rate));
+
+    const int audioStream = av_find_best_stream(media->format, AVMEDIA_TYPE_AUDIO, -1,
+                                                media->videoStream, nullptr, 0);
+    if (audioStream >= 0) {
+        AVStream *as = media->format->streams[audioStream];
+        int audioError = 0;
+        media->audio = openDecoder(as, 1, &audioError);
+        if (media->audio) {
+            media->audioStream = audioStream;
+            media->audioTimeBase = av_q2d(as->time_base);
+        } else {
+            qCDebug(lcHxAv) << "MediaContext::open" << playerIndex << "audio decoder:"
+                            << AVError(AVError::OpenCodecError, audioError).ffmpegErrorString();
+        }
+    }
+
+    if (media->format->start_time != AV_NOPTS_VALUE)
+        media->startTime = double(media->format->start_time) / AV_TIME_BASE;
+    if (media->format->duration != AV_NOPTS_VALUE && media->format->duration > 0)
+        media->duration = double(media->format->duration) / AV_TIME_BASE;
+    else if (vs->duration != AV_NOPTS_VALUE && vs->duration > 0)
+        media->duration = vs->duration * media->videoTimeBase;
+    return media;
+}
+
+} // namespace av
