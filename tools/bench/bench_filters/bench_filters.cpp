@@ -9,9 +9,8 @@
 #include "lib_av_filter_graph.h"
 #include "lib_av_filter_video.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -138,7 +137,10 @@ Result run(const QString &path, const QStringList &graphs)
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
+    // Figures, not pictures: no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const int seconds = argc > 1 ? qMax(2, atoi(argv[1])) : 10;
     QTemporaryDir dir;
     const QString front = dir.filePath(QStringLiteral("front_1080p.mp4"));
