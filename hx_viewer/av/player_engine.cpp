@@ -386,12 +386,23 @@ void PlayerEngine::setPosition(qint64 msecs)
     bool accurate = seekType == AccurateSeek;
     // Asking a paused player for the moment it shows re-makes exactly that
     // picture (for instance after its filters changed) instead of jumping
-    // back to the key frame before it.
-    if (userPaused && m_hasShown && target >= m_lastPts - 0.0005
-        && target < m_lastPts + qMax(m_lastDuration, 0.001)) {
+    // back to the key frame before it. The paused clock may be a little past
+    // the shown frame when the next one was due but not yet drawn.
+    const double shownUntil = qMax(m_lastPts + qMax(m_lastDuration, 0.001), clock->value() + 0.001);
+    const double requested = target;
+    if (m_awaitFirst && seekPending && qAbs(requested - m_pendingRequest) < 0.0005) {
+        // The same request again (a refresh right after a pause): keep its
+        // resolved target.
+        target = m_pendingTarget;
+        accurate = m_pendingAccurate;
+    } else if (userPaused && m_hasShown && !m_awaitFirst && target >= m_lastPts - 0.0005
+               && target < shownUntil) {
         target = m_lastPts;
         accurate = true;
     }
+    m_pendingRequest = requested;
+    m_pendingTarget = target;
+    m_pendingAccurate = accurate;
     qCDebug(lcHxAv) << "AVPlayer::setPosition" << index << msecs << (accurate ? "accurate" : "key frame");
     seekPending = true;
     m_awaitFirst = true;
@@ -487,8 +498,8 @@ void PlayerEngine::present()
             endOfMedia();
             return;
         }
-        show(item);
         clock->updateValue(item.pts);
+        show(item);
         if (!userPaused)
             clock->pause(false);
         setStatus(BufferedMedia);
@@ -515,7 +526,7 @@ void PlayerEngine::present()
     const double now = clock->value();
     bool have = false;
     FrameQueue::Item next;
-    while (m_frames.front(&item) && !item.end && item.pts <= now + 0.001) {
+    while (m_frames.front(&item) && !item.end && item.pts <= now) {
         m_frames.pop();
         if (have)
             ++droppedFrames;

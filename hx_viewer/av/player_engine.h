@@ -152,6 +152,9 @@ private:
     bool m_hasShown = false;
     double m_lastPts = 0.0;
     double m_lastDuration = 0.0;
+    double m_pendingRequest = 0.0; // last seek target asked for, seconds
+    double m_pendingTarget = 0.0;  // where that seek was sent
+    bool m_pendingAccurate = false;
     qint64 m_stoppedPosition = 0;
     QElapsedTimer m_positionTimer;
 };
