@@ -33,8 +33,8 @@ namespace {
 constexpr int kMaxVideoPackets = 60;
 constexpr int kMaxAudioPackets = 100;
 constexpr long long kMaxQueuedBytes = 16 * 1024 * 1024;
-// A frame later than this behind the clock is not converted when the
-// presenter has others waiting.
+// A frame later than this behind the clock is not converted when more
+// frames follow.
 constexpr double kLateDropSeconds = 0.1;
 // Audio more than this behind the clock is skipped rather than played late.
 constexpr double kAudioLateSeconds = 0.2;
@@ -773,8 +773,9 @@ void PlayerEngine::videoLoop()
             const int divisor = renderDivisor.load();
             if (divisor > 0 && (++sinceFirst % divisor) != 0)
                 return;
+            // Late with more to come: skip the conversion, as ffplay does.
             if (!clock->isPaused() && pts + duration < clock->value() - kLateDropSeconds
-                && m_frames.size() > 0) {
+                && (m_videoPackets.count() > 0 || m_frames.size() > 0)) {
                 ++droppedFrames;
                 return;
             }

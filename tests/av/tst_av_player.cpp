@@ -107,6 +107,7 @@ private Q_SLOTS:
     void endOfMedia_data();
     void endOfMedia();
     void cutShortFile();
+    void damagedFile();
     void twoPlayersOnOneClock();
     void audio_data();
     void audio();
@@ -563,6 +564,31 @@ void TestAVPlayer::cutShortFile()
     QVERIFY(recorder.shots.size() > 10);
     QVERIFY(recorder.lastCode() > 60);
     QVERIFY(recorder.lastCode() < 240);
+}
+
+void TestAVPlayer::damagedFile()
+{
+    // A stretch of garbage in the middle of the media data: the damaged
+    // pictures are skipped or shown broken, playback goes on to the end.
+    QFile::remove(path("damaged.mp4"));
+    QVERIFY(QFile::copy(path("indexed.mp4"), path("damaged.mp4")));
+    QFile damaged(path("damaged.mp4"));
+    QVERIFY(damaged.open(QIODevice::ReadWrite));
+    QVERIFY(damaged.seek(damaged.size() / 2));
+    damaged.write(QByteArray(4096, char(0xff)));
+    damaged.close();
+
+    AVPlayer player;
+    CodeRecorder recorder;
+    player.setRenderer(&recorder);
+    player.setMediaEndAction(MediaEndAction_KeepDisplay);
+    QVERIFY(loadAndWait(player, path("damaged.mp4")));
+    QSignalSpy stopped(&player, &AVPlayer::stopped);
+    player.setSpeed(4.0);
+    QVERIFY(startAndWaitFirstFrame(player));
+    QVERIFY(stopped.wait(15000));
+    QCOMPARE(player.mediaStatus(), EndOfMedia);
+    QCOMPARE(recorder.lastCode(), 239);
 }
 
 void TestAVPlayer::twoPlayersOnOneClock()
