@@ -99,12 +99,6 @@ void LibAVFilterGraph::setOutputFormat(AVPixelFormat format)
     m_dirty = true;
 }
 
-void LibAVFilterGraph::reset()
-{
-    freeGraph();
-    m_dirty = true;
-}
-
 void LibAVFilterGraph::freeGraph()
 {
     avfilter_graph_free(&m_graph);

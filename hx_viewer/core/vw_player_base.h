@@ -39,6 +39,5 @@ protected:
     av::VideoRendererId _rendererId = av::VideoRendererId_Widget;
     av::VideoRenderer *_zoomOverviewMain = nullptr;
     av::VideoRenderer *_zoomOverviewSub = nullptr;
-    qint64 _pausePosition = 1;
     bool _swapped = false;
 };
