@@ -57,7 +57,6 @@ private slots:
     void equaliser();
     void filtersRunInInstallationOrder();
     void changesTakeEffectOnNextFrame();
-    void nullGraphKeepsPixels();
     void rebuildsWhenInputSizeChanges();
     void badTextRecoversWhenMended();
     void heldBackFramePassesUnfiltered();
@@ -232,28 +231,6 @@ void TestLibAVFilterVideo::changesTakeEffectOnNextFrame()
     filter.setOptions(QString());
     QVERIFY(!filter.filterFrame(in.get(), out.get()));
     QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
-}
-
-void TestLibAVFilterVideo::nullGraphKeepsPixels()
-{
-    LibAVFilterVideo flip;
-    flip.setOptions(QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
-    FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(av_frame_alloc());
-    QVERIFY(flip.filterFrame(in.get(), out.get()));
-    QCOMPARE(out->pts, in->pts);
-
-    flip.setOptions(QStringLiteral("null"));
-    FramePtr same(av_frame_alloc());
-    QVERIFY(flip.filterFrame(in.get(), same.get()));
-    QCOMPARE(same->format, in->format);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane ? 24 : 48;
-        const int bytes = plane ? 32 : 64;
-        for (int y = 0; y < rows; ++y)
-            QVERIFY(memcmp(same->data[plane] + y * same->linesize[plane],
-                           in->data[plane] + y * in->linesize[plane], bytes) == 0);
-    }
 }
 
 void TestLibAVFilterVideo::rebuildsWhenInputSizeChanges()
