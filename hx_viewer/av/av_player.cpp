@@ -122,6 +122,7 @@ VideoCapture *AVPlayer::videoCapture()
     auto *capture = findChild<VideoCapture *>(QString(), Qt::FindDirectChildrenOnly);
     return capture ? capture : new VideoCapture(this);
 }
+
 void AVPlayer::setPlayerIndex(int index) { d->index = index; }
 int AVPlayer::playerIndex() const { return d->index; }
 void AVPlayer::setRenderDivisor(int divisor) { PlayerEngine::renderDivisor = qMax(0, divisor); }
