@@ -139,6 +139,11 @@ private:
     std::mutex m_audioMutex;
     std::condition_variable m_audioWake;
 
+    // Set while paused: the video thread stops after the frame it must show.
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdWake;
+    std::atomic<bool> m_holdDecoding{false};
+
     // Filters run under this lock, which also guards the converter.
     mutable std::mutex m_filterMutex;
     QList<VideoFrameFilter *> m_filters;

@@ -112,6 +112,8 @@ private Q_SLOTS:
     void audio_data();
     void audio();
     void setFileWhilePlaying();
+    void stopWhileLoading_data();
+    void stopWhileLoading();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -692,6 +694,39 @@ void TestAVPlayer::setFileWhilePlaying()
     QVERIFY(startAndWaitFirstFrame(player));
     QCOMPARE(recorder.lastCode(), 0);
     // Destroying a running player is safe.
+}
+
+void TestAVPlayer::stopWhileLoading_data()
+{
+    QTest::addColumn<bool>("clearFile");
+    QTest::addColumn<int>("outcome");
+
+    // stop() leaves a load running (its result still arrives) but cancels the
+    // play that was to follow; clearing the file cancels the load itself.
+    QTest::newRow("stop") << false << int(LoadedMedia);
+    QTest::newRow("stop and clear the file") << true << int(NoMedia);
+}
+
+void TestAVPlayer::stopWhileLoading()
+{
+    QFETCH(bool, clearFile);
+    QFETCH(int, outcome);
+
+    AVPlayer player;
+    QSignalSpy started(&player, &AVPlayer::started);
+    QSignalSpy stopped(&player, &AVPlayer::stopped);
+    QSignalSpy status(&player, &AVPlayer::mediaStatusChanged);
+    player.setFile(path("coded.mp4"));
+    player.play(); // loads first
+    QCOMPARE(player.mediaStatus(), LoadingMedia);
+    player.stop();
+    if (clearFile)
+        player.setFile(QString());
+    QTest::qWait(500);
+    QCOMPARE(int(player.mediaStatus()), outcome);
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(stopped.count(), 0);
+    QCOMPARE(player.state(), AVPlayer::StoppedState);
 }
 
 QTEST_MAIN(TestAVPlayer)
