@@ -1,0 +1,439 @@
+#!/usr/bin/env python3
+"""Writes a deterministic sample memory card of the KT-LV550N recorder.
+
+Usage:
+    make_card [--small] [--count N] [--duration SECONDS] [--link]
+              [--manifest FILE] [--quiet] OUTPUT_FOLDER
+
+    OUTPUT_FOLDER     created when missing; files already there are replaced
+    --small           320x180 front and 256x144 rear, a few seconds each
+                      (for tests); without it 1920x1080 front with an AAC
+                      tone and 1280x720 rear, as the recorder writes
+    --count N         instead of the sample card, N recordings (front and
+                      rear) cycling through the six type prefixes, made by
+                      copying a few distinct recordings under new names
+    --duration S      length of every recording in seconds (default: 60 s
+                      for the main drive and 20 s for the others, 5 s and 3 s
+                      with --small)
+    --link            with --count, hard-link the copies instead of copying
+    --manifest FILE   also write a JSON description of what was written
+    --quiet           no progress lines
+
+Every video frame shows its frame number as text ("F 000123" or
+"R 000123") and as a 12-bit block code on a black band at the top: with
+B = width / 16, bit i (0..11) of the frame number is a white B x B block at
+x = B * i, y = 0 (black when the bit is 0). Keyframes come every 30 frames
+(1 s at 30 fps), without B-frames. Each file carries a tx3g text track with
+one sample per second: 41 comma-separated entries (11 for the 10 Hz G-sensor
+variant) of the form x/VALID/LON/LAT/SPEED/A5/A6/A7, entry 0 taken at the
+start of the second and the last entry at its end; the A fields are two-digit
+hexadecimal readings in 1/16 g (41 entries: A5 = z, A6 = x, A7 = y; 11
+entries: A5 = x, A6 = z, A7 = y).
+
+The same arguments always give the same bytes. Needs ffmpeg with libx264,
+the aac encoder and drawtext, and the DejaVu Sans font (fonts-dejavu-core).
+"""
+
+import argparse
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from datetime import datetime, timedelta
+
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+FPS = 30
+TYPE_PREFIXES = ["NORM", "EVEN", "MANU", "PARK", "PNOR", "PEVE"]
+TYPE_FOLDERS = {"NORM": "Normal", "EVEN": "Event", "MANU": "Manual",
+                "PARK": "Parking", "PNOR": "Parking", "PEVE": "Parking"}
+
+
+class Options:
+    def __init__(self, args):
+        self.small = args.small
+        self.quiet = args.quiet
+        if args.small:
+            self.front_size, self.rear_size = (320, 180), (256, 144)
+            self.front_rate, self.rear_rate = "300k", "200k"
+            self.long_duration, self.short_duration = 5.0, 3.0
+        else:
+            self.front_size, self.rear_size = (1920, 1080), (1280, 720)
+            self.front_rate, self.rear_rate = "4M", "2500k"
+            self.long_duration, self.short_duration = 60.0, 20.0
+        if args.duration is not None:
+            self.long_duration = self.short_duration = args.duration
+
+
+def log(options, text):
+    if not options.quiet:
+        print("make_card: " + text, flush=True)
+
+
+def run_ffmpeg(arguments):
+    command = ["ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"] + arguments
+    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if result.returncode != 0:
+        sys.exit("make_card: ffmpeg failed: %s\n%s" % (" ".join(command), result.stderr))
+
+
+# ---------------------------------------------------------------- video
+
+
+def video_filter(width, height, camera):
+    block = width // 16
+    parts = ["drawbox=x=0:y=0:w=iw:h=%d:color=black:t=fill" % block]
+    for bit in range(12):
+        parts.append(
+            "drawbox=x=%d:y=0:w=%d:h=%d:color=white:t=fill:enable='eq(mod(floor(n/%d),2),1)'"
+            % (block * bit, block, block, 2 ** bit))
+    font_size = max(12, height // 8)
+    parts.append(
+        "drawtext=fontfile=%s:text='%s %%{eif\\:n\\:d\\:6}':x=%d:y=%d:fontsize=%d"
+        ":fontcolor=white:box=1:boxcolor=black:boxborderw=4"
+        % (FONT, camera, block // 2, block + block // 2, font_size))
+    if camera == "R":
+        parts.insert(0, "hue=h=180")
+    return ",\n".join(parts) + "\n"
+
+
+def encode_camera(options, work, camera, duration):
+    """Encodes the video (and for the front camera the tone) of one camera."""
+    width, height = options.front_size if camera == "F" else options.rear_size
+    rate = options.front_rate if camera == "F" else options.rear_rate
+    script = os.path.join(work, "filter-%s.txt" % camera)
+    with open(script, "w") as handle:
+        handle.write(video_filter(width, height, camera))
+    output = os.path.join(work, "%s-%g.mp4" % (camera, duration))
+    arguments = ["-f", "lavfi", "-i", "testsrc2=size=%dx%d:rate=%d:duration=%g"
+                 % (width, height, FPS, duration)]
+    if camera == "F":
+        arguments += ["-f", "lavfi", "-i",
+                      "sine=frequency=1000:beep_factor=2:sample_rate=48000:duration=%g" % duration]
+    arguments += ["-filter_script:v", script,
+                  "-c:v", "libx264", "-preset", "veryfast", "-threads", "2",
+                  # No VBV limits: with them x264's threaded output varies from run to run.
+                  "-b:v", rate,
+                  "-g", str(FPS), "-keyint_min", str(FPS), "-sc_threshold", "0", "-bf", "0",
+                  "-pix_fmt", "yuv420p", "-flags:v", "+bitexact"]
+    if camera == "F":
+        arguments += ["-c:a", "aac", "-b:a", "96k", "-flags:a", "+bitexact"]
+    arguments += ["-fflags", "+bitexact", "-map_metadata", "-1", "-t", "%g" % duration, output]
+    run_ffmpeg(arguments)
+    return output
+
+
+# ------------------------------------------------------------ telemetry
+
+
+class Lcg:
+    """Small deterministic generator, the same on every Python."""
+
+    def __init__(self, seed):
+        self.state = (seed * 2654435761 + 12345) & 0xFFFFFFFF
+
+    def next(self):
+        self.state = (self.state * 1103515245 + 12345) & 0x7FFFFFFF
+        return self.state / 0x7FFFFFFF
+
+    def noise(self):
+        value = self.next()
+        return -1 if value < 0.1 else (1 if value > 0.9 else 0)
+
+
+def speed_profile(kind, seconds):
+    """Speed in km/h for each second: a drive with a stop, or parked."""
+    if kind == "parked":
+        return [0] * (seconds + 1)
+    speeds = []
+    stop_from, stop_to = int(seconds * 0.45), int(seconds * 0.45) + max(2, seconds // 10)
+    for second in range(seconds + 1):
+        if stop_from <= second < stop_to:
+            speed = 0
+        elif second < stop_from:
+            speed = min(58, 8 * second) + 4 * math.sin(second / 3.0)
+        else:
+            speed = min(52, 9 * (second - stop_to)) + 3 * math.sin(second / 4.0)
+        speeds.append(max(0, int(round(speed))))
+    return speeds
+
+
+def hex_reading(g):
+    raw = int(round(g * 16))
+    raw = max(-224, min(31, raw))
+    return "%02X" % (raw & 0xFF)
+
+
+class Telemetry:
+    """The telemetry of one recording, one text line per second."""
+
+    def __init__(self, seed, seconds, entries=41, kind="drive", impact_at=None):
+        self.seed = seed
+        self.seconds = seconds
+        self.entries = entries
+        self.kind = kind
+        self.impact_at = impact_at
+        self.speeds = speed_profile(kind, seconds)
+        rng = Lcg(seed)
+        # Start somewhere in the Kanto plain, heading north-east-ish.
+        self.start = (35.60 + 0.2 * rng.next(), 139.60 + 0.3 * rng.next())
+        self.heading = 0.5 + rng.next()
+        self.invalid = set()
+        if kind == "drive" and seconds >= 8:
+            self.invalid |= {0, 1}
+            self.invalid |= {seconds // 2 + seconds // 10 + 2}
+        self.positions = [self.start]
+        lat, lon = self.start
+        for second in range(seconds):
+            metres = (self.speeds[second] + self.speeds[second + 1]) / 2 / 3.6
+            turn = self.heading + 0.3 * math.sin(second / 7.0)
+            lat += metres * math.cos(turn) / 111000.0
+            lon += metres * math.sin(turn) / (111000.0 * math.cos(math.radians(lat)))
+            self.positions.append((lat, lon))
+        self.rng = Lcg(seed + 7)
+
+    def _state_at(self, t):
+        second = min(int(t), self.seconds)
+        frac = t - second if second < self.seconds else 0.0
+        nxt = min(second + 1, self.seconds)
+        lat = self.positions[second][0] * (1 - frac) + self.positions[nxt][0] * frac
+        lon = self.positions[second][1] * (1 - frac) + self.positions[nxt][1] * frac
+        speed = self.speeds[second] * (1 - frac) + self.speeds[nxt] * frac
+        accel = (self.speeds[nxt] - self.speeds[second]) / 3.6 / 9.81
+        return lat, lon, int(round(speed)), accel
+
+    def _reading(self, t, accel):
+        x = accel + self.rng.noise() / 16.0
+        y = 0.15 * math.sin(t / 2.0) + self.rng.noise() / 16.0
+        z = 1.0 + self.rng.noise() / 16.0
+        if self.impact_at is not None and 0 <= t - self.impact_at < 0.3:
+            # A hard knock saturates the sensor beyond 1 g.
+            x, y, z = 1.5, -0.9, 0.4
+        return x, y, z
+
+    def line(self, second):
+        readings = self.entries - 1
+        valid = second not in self.invalid
+        parts = []
+        for index in range(self.entries):
+            t = second + index / readings
+            lat, lon, speed, accel = self._state_at(t)
+            x, y, z = self._reading(t, accel)
+            if self.entries == 41:
+                a5, a6, a7 = z, x, y
+            else:
+                a5, a6, a7 = x, z, y
+            if valid:
+                position = "%.6f/%.6f/%d" % (lon, lat, speed)
+            else:
+                position = "0.000000/0.000000/0"
+            parts.append("x/%d/%s/%s/%s/%s" % (1 if valid else 0, position,
+                                               hex_reading(a5), hex_reading(a6), hex_reading(a7)))
+        return ",".join(parts)
+
+
+def srt_time(seconds):
+    ms = int(round(seconds * 1000))
+    return "%02d:%02d:%02d,%03d" % (ms // 3600000, ms // 60000 % 60, ms // 1000 % 60, ms % 1000)
+
+
+def write_srt(path, telemetry, duration):
+    with open(path, "w", newline="\n") as handle:
+        cue = 0
+        while cue < duration:
+            end = min(cue + 1, duration)
+            handle.write("%d\n%s --> %s\n%s\n\n" % (cue + 1, srt_time(cue), srt_time(end),
+                                                   telemetry.line(cue)))
+            cue += 1
+
+
+# ------------------------------------------------------------- recordings
+
+
+class Card:
+    def __init__(self, options, root, work):
+        self.options = options
+        self.root = root
+        self.work = work
+        self.videos = {}
+        self.recordings = []
+        self.extras = []
+        self.muxed = 0
+
+    def video(self, camera, duration):
+        key = (camera, duration)
+        if key not in self.videos:
+            log(self.options, "encoding %s camera, %g s" % (camera, duration))
+            self.videos[key] = encode_camera(self.options, self.work, camera, duration)
+        return self.videos[key]
+
+    def mux(self, camera, duration, telemetry, target):
+        """Writes one camera file: the cached video plus its telemetry track."""
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        self.muxed += 1
+        srt = os.path.join(self.work, "telemetry-%d.srt" % self.muxed)
+        write_srt(srt, telemetry, duration)
+        arguments = ["-i", self.video(camera, duration), "-i", srt,
+                     "-map", "0", "-map", "1", "-c", "copy", "-c:s", "mov_text"]
+        if target.upper().endswith(".MOV"):
+            # ffmpeg's own QuickTime tag would be "text"; the recorder writes tx3g.
+            arguments += ["-tag:s", "tx3g", "-f", "mov"]
+        else:
+            arguments += ["-f", "mp4"]
+        arguments += ["-fflags", "+bitexact", "-map_metadata", "-1", target]
+        run_ffmpeg(arguments)
+
+    def recording(self, folder, name, duration, seed, cameras="FR", entries=41, kind="drive",
+                  impact_at=None, suffix=".MP4", rear_duration=None, note="", listed=True):
+        seconds = int(math.ceil(duration))
+        telemetry = Telemetry(seed, seconds, entries, kind, impact_at)
+        files = {}
+        for camera in cameras:
+            length = rear_duration if (camera == "R" and rear_duration) else duration
+            if name[:4].isupper():
+                relative = os.path.join(folder, name + camera + suffix)
+            else:
+                relative = os.path.join(folder, name + camera.lower() + suffix.lower())
+            self.mux(camera, length, telemetry, os.path.join(self.root, relative))
+            files[camera] = relative
+        self.recordings.append({
+            "name": name, "type": name[:4].upper(), "front": files.get("F"),
+            "rear": files.get("R"), "duration": duration, "rearDuration": rear_duration or
+            (duration if "R" in cameras else None), "entries": entries, "listed": listed,
+            "note": note})
+        return files
+
+    def extra(self, relative, note, data=None, source=None, cut=None):
+        target = os.path.join(self.root, relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if source is not None:
+            with open(os.path.join(self.root, source), "rb") as handle:
+                data = handle.read()
+            if cut is not None:
+                data = data[:cut(data)]
+        with open(target, "wb") as handle:
+            handle.write(data or b"")
+        self.extras.append({"path": relative, "note": note})
+
+
+def moov_offset(data):
+    offset = 0
+    while offset + 8 <= len(data):
+        size = int.from_bytes(data[offset:offset + 4], "big")
+        kind = data[offset + 4:offset + 8]
+        if size == 1:
+            size = int.from_bytes(data[offset + 8:offset + 16], "big")
+        if kind == b"moov" or size < 8:
+            return offset
+        offset += size
+    return len(data)
+
+
+def write_sample_card(card):
+    long_d = card.options.long_duration
+    short_d = card.options.short_duration
+    day = "260415"
+    card.recording("Normal", "NORM%s-081502" % day, long_d, 1,
+                   note="the main drive: route, a stop, fix lost for a few seconds")
+    card.recording("Event", "EVEN%s-081630" % day, short_d, 2, impact_at=short_d / 2,
+                   note="impact in the middle, readings beyond 1 g")
+    card.recording("Normal", "NORM%s-082502" % day, short_d, 3)
+    card.recording("Normal", "NORM%s-083502" % day, short_d, 4, cameras="F", note="front only")
+    card.recording("Normal", "NORM%s-084502" % day, short_d, 5, cameras="R", note="rear only")
+    card.recording("Normal", "NORM%s-085502" % day, short_d, 6, rear_duration=0.2,
+                   listed=False, note="rear file of 200 ms: the recording is not listed")
+    card.recording("Normal", "NORM%s-091002" % day, short_d, 7, suffix=".MOV",
+                   note="QuickTime files, listed with the front file only")
+    card.recording("Event", "EVEN%s-100002" % day, short_d, 8, entries=11,
+                   impact_at=short_d / 3, note="10 Hz G-sensor track (11 entries)")
+    card.recording("Manual", "MANU%s-101002" % day, short_d, 9)
+    card.recording("Manual", "manu%s-102002" % day, short_d, 10, note="lower-case names")
+    card.recording("Parking", "PARK%s-200002" % day, short_d, 11, kind="parked")
+    card.recording("Parking", "PNOR%s-201002" % day, short_d, 12, kind="parked")
+    card.recording("Parking", "PEVE%s-202002" % day, short_d, 13, kind="parked",
+                   impact_at=1.0, note="knock while parked")
+    card.recording("Normal", "NORM260231-120000", short_d, 14,
+                   note="day 31 of February: dated 2026-03-03 12:00:00")
+    card.recording("Saved", "NORM%s-082502" % day, short_d, 15, listed=False,
+                   note="same name as Normal/NORM%s-082502: the first met wins" % day)
+    nested = os.path.join("Deep", "L2", "L3", "L4", "L5")
+    card.recording(nested, "NORM%s-110002" % day, short_d, 16,
+                   note="five folder levels below the card: found")
+    card.recording(os.path.join(nested, "L6"), "NORM%s-111002" % day, short_d, 17,
+                   listed=False, note="six folder levels below the card: not found")
+
+    source = "Normal/NORM%s-082502F.MP4" % day
+    card.extra("Normal/NORM%s-093002.MP4" % day, "no camera letter", source=source)
+    card.extra("Normal/DRIVE_0001.MP4", "name does not match", source=source)
+    card.extra("Normal/NORM%s-093502F.TXT" % day, "not a video suffix", data=b"not a video\n")
+    card.extra("Normal/NORM%s-094002F.MP4" % day, "zero-length file", data=b"")
+    card.extra("Normal/NORM%s-094502F.MP4" % day, "truncated before its movie header",
+               source=source, cut=lambda data: moov_offset(data) // 2)
+
+
+def write_bulk_card(card, count, link):
+    templates = {}
+    start = datetime(2026, 4, 15, 6, 0, 2)
+    for index in range(count):
+        prefix = TYPE_PREFIXES[index % len(TYPE_PREFIXES)]
+        stamp = (start + timedelta(minutes=index)).strftime("%y%m%d-%H%M%S")
+        name = prefix + stamp
+        folder = TYPE_FOLDERS[prefix]
+        if prefix not in templates:
+            kind = "parked" if prefix.startswith("P") else "drive"
+            impact = card.options.short_duration / 2 if prefix in ("EVEN", "PEVE") else None
+            templates[prefix] = card.recording(folder, name, card.options.short_duration,
+                                               100 + index, kind=kind, impact_at=impact)
+            continue
+        for camera, relative in templates[prefix].items():
+            target = os.path.join(card.root, folder, name + camera + ".MP4")
+            if os.path.exists(target):
+                os.remove(target)
+            if link:
+                os.link(os.path.join(card.root, relative), target)
+            else:
+                shutil.copyfile(os.path.join(card.root, relative), target)
+        card.recordings.append(dict(card.recordings[TYPE_PREFIXES.index(prefix)], name=name,
+                                    front=os.path.join(folder, name + "F.MP4"),
+                                    rear=os.path.join(folder, name + "R.MP4"), note="copy"))
+
+
+def main():
+    parser = argparse.ArgumentParser(prog="make_card", description=__doc__.split("\n")[0])
+    parser.add_argument("output")
+    parser.add_argument("--small", action="store_true")
+    parser.add_argument("--count", type=int)
+    parser.add_argument("--duration", type=float)
+    parser.add_argument("--link", action="store_true")
+    parser.add_argument("--manifest")
+    parser.add_argument("--quiet", action="store_true")
+    args = parser.parse_args()
+    if args.duration is not None and not 0.1 <= args.duration <= 3600:
+        parser.error("--duration must be between 0.1 and 3600 seconds")
+    if args.count is not None and args.count < 1:
+        parser.error("--count must be at least 1")
+    if shutil.which("ffmpeg") is None:
+        sys.exit("make_card: ffmpeg is not installed")
+    if not os.path.isfile(FONT):
+        sys.exit("make_card: the font %s is missing (Debian package fonts-dejavu-core)" % FONT)
+
+    options = Options(args)
+    root = os.path.abspath(args.output)
+    os.makedirs(root, exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="make_card-") as work:
+        card = Card(options, root, work)
+        if args.count:
+            write_bulk_card(card, args.count, args.link)
+        else:
+            write_sample_card(card)
+    if args.manifest:
+        with open(args.manifest, "w") as handle:
+            json.dump({"root": root, "small": options.small, "recordings": card.recordings,
+                       "extras": card.extras}, handle, indent=1)
+    log(options, "wrote %d recordings to %s" % (len(card.recordings), root))
+
+
+if __name__ == "__main__":
+    main()
