@@ -1,18 +1,211 @@
 #include "window_main.h"
 
+#include "hx_button.h"
+#include "hx_frame_title.h"
+#include "hx_ui_log.h"
 #include "vw_app.h"
+#include "vw_frame_left.h"
+#include "vw_frame_right.h"
+#include "vw_key_event.h"
+#include "vw_language.h"
+#include "vw_popup_info.h"
 
-WindowMain::WindowMain(QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint)
-{
-    setWindowTitle(QStringLiteral("KT-LV550N_A"));
-    setFixedSize(1094, 687);
-    VwApp::instance()->mainWindow = this;
-    VwApp::instance()->installShortcuts();
-}
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+const QSize kWindowSize(1094, 687);
+constexpr int kLayoutMargin = 4;
+constexpr int kFocusRestoreDelayMs = 10;
+} // namespace
 
 WindowMain *WindowMain::instance()
 {
     static WindowMain *window = new WindowMain;
     return window;
+}
+
+WindowMain::WindowMain(QWidget *parent)
+    : VwWindowBase(parent, QString(), QStringLiteral("title_logo_kv.png"), false)
+{
+    setWindowTitle(QStringLiteral("KT-LV550N_A"));
+    setFixedSize(kWindowSize);
+
+    VwApp *app = VwApp::instance();
+    app->mainWindow = this;
+    app->installShortcuts();
+
+    mainLayout = new QHBoxLayout(mainWidget);
+    mainLayout->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin, kLayoutMargin);
+    mainLayout->setSpacing(kLayoutMargin);
+    frameLeft = new VwFrameLeft(mainWidget);
+    mainLayout->addWidget(frameLeft);
+    frameRight = new VwFrameRight(mainWidget);
+    mainLayout->addWidget(frameRight);
+
+    escapeShortcut = addShortcut(QKeySequence(Qt::Key_Escape));
+    escapeShortcut->setEnabled(false);
+    returnShortcut = addShortcut(QKeySequence(Qt::Key_Return));
+    enterShortcut = addShortcut(QKeySequence(Qt::Key_Enter));
+
+    connect(titleBar->title_close, &QPushButton::clicked, this, &WindowMain::onCloseApplication);
+    connect(titleBar->title_minimize, &QPushButton::clicked, this, &WindowMain::onMinimize);
+    connect(titleBar->title_info, &QPushButton::clicked, this, &WindowMain::onShowInfo);
+    connect(titleBar->title_map, &QPushButton::clicked, this, &WindowMain::onMap);
+    connect(titleBar->infoShortcut, &QShortcut::activated, this, &WindowMain::onShowInfo);
+    connect(escapeShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
+    connect(returnShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
+    connect(enterShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
+    connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
+    connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
+    connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
+    connect(titleBar->reportShortcut, &QShortcut::activated, this, &WindowMain::onStartReport);
+    connect(titleBar->title_maximize, &QPushButton::clicked, this, &WindowMain::onMaximize);
+}
+
+QShortcut *WindowMain::addShortcut(const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, this);
+    shortcut->setContext(Qt::ApplicationShortcut);
+    return shortcut;
+}
+
+void WindowMain::onCloseApplication()
+{
+    qCDebug(lcHxUi) << "WindowMain::onCloseApplication";
+    Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
+void WindowMain::onShowInfo()
+{
+    VwPopupInfo popup(this, QString(), QString());
+    popup.exec();
+}
+
+void WindowMain::onMinimize()
+{
+    showMinimized();
+}
+
+void WindowMain::onFullScreen()
+{
+    if (VwKeyEvent::instance()->isKeyHeld())
+        return;
+    toggleEnlarged(false);
+}
+
+void WindowMain::onFullScreenSub()
+{
+    // Checked here as well: a refused relayout must not leave the cameras swapped.
+    if (VwKeyEvent::instance()->isKeyHeld())
+        return;
+    swappedForFullScreen = true;
+    Q_EMIT swapCamerasRequested();
+    onFullScreen();
+}
+
+void WindowMain::onMaximize()
+{
+    if (VwKeyEvent::instance()->isKeyHeld()) {
+        // The click has already toggled the checkable button; put it back.
+        titleBar->title_maximize->setChecked(isFullScreen());
+        return;
+    }
+    toggleEnlarged(true);
+}
+
+void WindowMain::toggleEnlarged(bool fromMaximize)
+{
+    VwApp *app = VwApp::instance();
+    const bool entering = !isFullScreen();
+    const int param = fromMaximize ? 1 : 0;
+    qCDebug(lcHxUi) << "WindowMain::toggleEnlarged" << (entering ? "enter" : "leave") << param;
+    hide();
+    Q_EMIT app->appEvent(entering ? VwApp::EVENT_FULLSCREEN_ENTER : VwApp::EVENT_FULLSCREEN_LEAVE,
+                         param);
+    if (entering) {
+        if (fromMaximize)
+            maximizedMode = true;
+        mainLayout->setContentsMargins(0, 0, 0, 0);
+        mainLayout->setSpacing(0);
+        // A window of fixed size cannot be made full screen by the window system.
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        showFullScreen();
+        escapeShortcut->setEnabled(true);
+    } else {
+        if (fromMaximize)
+            maximizedMode = false;
+        if (!fromMaximize && swappedForFullScreen) {
+            swappedForFullScreen = false;
+            Q_EMIT swapCamerasRequested();
+        }
+        mainLayout->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin, kLayoutMargin);
+        mainLayout->setSpacing(kLayoutMargin);
+        showNormal();
+        setFixedSize(kWindowSize);
+        escapeShortcut->setEnabled(false);
+        QTimer::singleShot(kFocusRestoreDelayMs, this, [this] { setFocus(); });
+    }
+    const int shownParam = fromMaximize ? 1 : int(maximizedMode);
+    Q_EMIT app->appEvent(entering ? VwApp::EVENT_FULLSCREEN_ENTERED : VwApp::EVENT_FULLSCREEN_LEFT,
+                         shownParam);
+    // Leaving by Escape or Return ends a maximised layout as well.
+    if (!entering)
+        maximizedMode = false;
+    show();
+}
+
+void WindowMain::onStartReport()
+{
+    if (VwKeyEvent::instance()->isKeyHeld())
+        return;
+    qCDebug(lcHxUi) << "WindowMain::onStartReport";
+}
+
+void WindowMain::onStartCapture()
+{
+    if (VwKeyEvent::instance()->isKeyHeld())
+        return;
+    qCDebug(lcHxUi) << "WindowMain::onStartCapture";
+}
+
+void WindowMain::onMap()
+{
+    if (!mapView)
+        return;
+    if (mapView->isVisible()) {
+        mapView->close();
+    } else {
+        mapView->show();
+        mapView->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void WindowMain::keyPressEvent(QKeyEvent *event)
+{
+    if (event->isAutoRepeat())
+        return;
+    VwKeyEvent::instance()->keyPress(event->key());
+}
+
+void WindowMain::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->isAutoRepeat())
+        return;
+    VwKeyEvent::instance()->keyRelease(event->key());
+}
+
+void WindowMain::showEvent(QShowEvent *event)
+{
+    VwWindowBase::showEvent(event);
+    firstShow = false;
+    VwLanguage *language = VwLanguage::instance();
+    if (language->language != VwLanguage::LANGUAGE_JAPANESE)
+        language->applyLanguage();
 }

@@ -1,15 +1,59 @@
 #pragma once
 
-#include <QWidget>
+#include "vw_window_base.h"
 
-// The viewer's main window: title bar, video column and telemetry column.
-class WindowMain : public QWidget
+#include <QPointer>
+
+class QHBoxLayout;
+class QShortcut;
+class VwFrameLeft;
+class VwFrameRight;
+
+// The viewer's main window: the title bar over a video column and a
+// telemetry column. It owns the window commands, the full-screen and
+// maximised layouts and the window's keys.
+class WindowMain : public VwWindowBase
 {
     Q_OBJECT
 
 public:
     static WindowMain *instance();
 
+    bool maximizedMode = false;
+    bool swappedForFullScreen = false;
+    QHBoxLayout *mainLayout = nullptr;
+    VwFrameLeft *frameLeft = nullptr;
+    VwFrameRight *frameRight = nullptr;
+    QShortcut *escapeShortcut = nullptr;
+    QShortcut *returnShortcut = nullptr;
+    QShortcut *enterShortcut = nullptr;
+    bool firstShow = true;
+    // The map window, toggled by the title bar's map button once it exists.
+    QPointer<QWidget> mapView;
+
+Q_SIGNALS:
+    // Full screen from the sub video pane shows the other camera in the main
+    // pane: asked once on the way in and once on the way out.
+    void swapCamerasRequested();
+
+public Q_SLOTS:
+    void onCloseApplication();
+    void onShowInfo();
+    void onMinimize();
+    void onFullScreen();
+    void onFullScreenSub();
+    void onMaximize();
+    void onStartReport();
+    void onStartCapture();
+    void onMap();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
 private:
     explicit WindowMain(QWidget *parent = nullptr);
+    QShortcut *addShortcut(const QKeySequence &key);
+    void toggleEnlarged(bool fromMaximize);
 };

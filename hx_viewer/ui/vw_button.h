@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QPushButton>
+
+class QLayout;
+class QSize;
+
+// The program's push button. It never takes the keyboard focus, so the main
+// window keeps receiving the navigation keys, and it leaves the language
+// table when it is destroyed.
+class VwButton : public QPushButton
+{
+    Q_OBJECT
+
+public:
+    explicit VwButton(QWidget *parent = nullptr);
+    ~VwButton() override;
+
+    // A button whose look comes from the application style sheet rule for
+    // `objectName` ("button", "popup_button", ...). A non-empty tooltip is
+    // registered as the Japanese tooltip; the caller registers the English one.
+    static VwButton *create(QWidget *parent, QLayout *layout, const QString &objectName,
+                            const QString &tooltip, const QSize &size);
+
+protected:
+    // Shared by the factories of this class and HxButton.
+    static void setUp(VwButton *button, const QString &objectName, const QString &tooltip,
+                      const QSize &size);
+};

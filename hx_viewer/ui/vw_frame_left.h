@@ -1,0 +1,36 @@
+#pragma once
+
+#include "vw_widget_base.h"
+
+class QHBoxLayout;
+class QVBoxLayout;
+
+// The main window's left column: the main video with the play slider below
+// it, then the G-sensor graph, the picture and sound strip and the play bar.
+// In the enlarged layouts it stretches over the screen and the picture and
+// sound strip moves up beside the play slider.
+class VwFrameLeft : public VwWidgetBase
+{
+    Q_OBJECT
+
+public:
+    explicit VwFrameLeft(QWidget *parent = nullptr);
+
+    QVBoxLayout *columnLayout = nullptr;
+    QWidget *videoBlock = nullptr;
+    QWidget *mainVideo = nullptr;
+    QWidget *sliderStrip = nullptr;
+    QHBoxLayout *sliderStripLayout = nullptr;
+    QWidget *playSlider = nullptr;
+    QWidget *bottomBlock = nullptr;
+    QVBoxLayout *bottomLayout = nullptr;
+    QWidget *graphPanel = nullptr;
+    QWidget *pictureSoundPanel = nullptr;
+    QWidget *playBar = nullptr;
+
+public Q_SLOTS:
+    void onAppEvent(VwApp::Event event, int param) override;
+
+private:
+    void setPlayBarAlignment(Qt::Alignment alignment);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "vw_widget_base.h"
+
+class QVBoxLayout;
+
+// The main window's right column: GPS panel, sub video and the file list.
+// Full screen hides it; the maximised layout keeps it.
+class VwFrameRight : public VwWidgetBase
+{
+    Q_OBJECT
+
+public:
+    explicit VwFrameRight(QWidget *parent = nullptr);
+
+    QVBoxLayout *columnLayout = nullptr;
+    QWidget *gpsPanel = nullptr;
+    QWidget *subVideoBlock = nullptr;
+    QWidget *subVideo = nullptr;
+    QWidget *fileList = nullptr;
+
+public Q_SLOTS:
+    void onAppEvent(VwApp::Event event, int param) override;
+};

@@ -1,0 +1,52 @@
+#include "vw_popup_message.h"
+
+#include "vw_button.h"
+#include "vw_popup_content_background.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+constexpr int kTextMargin = 30;
+}
+
+int VwPopupMessage::textWidth(const QString &text)
+{
+    QFont font = QApplication::font();
+    font.setWeight(QFont::Bold);
+    font.setPointSize(16);
+    return QFontMetrics(font).boundingRect(text).width();
+}
+
+VwPopupMessage::VwPopupMessage(QWidget *parent, const QString &title, const QString &text)
+    : VwPopup(parent, title, QString(), Qt::WindowFlags())
+{
+    auto *contentLayout = new QVBoxLayout(_contentArea);
+    contentLayout->setContentsMargins(10, 13, 10, 12);
+    auto *panel = new VwPopupContentBackground(_contentArea);
+    panel->setMinimumHeight(80);
+    contentLayout->addWidget(panel);
+    auto *panelLayout = new QVBoxLayout(panel);
+    panelLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+
+    m_textLabel = addTextLabel(panel, panelLayout, text, QStringLiteral("text_header_label"));
+    m_textLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_textLabel->setWordWrap(true);
+
+    _okButton = VwButton::create(_buttonBar, _buttonLayout, QStringLiteral("popup_button"),
+                                 QString(), QSize(120, 30));
+    _okButton->setText(QStringLiteral("OK"));
+    connect(_okButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Never narrower than the title and the button need, never wider than the
+    // screen: a long message wraps instead of pushing the OK button off screen.
+    int width = qMax(textWidth(text) + kTextMargin, _mainLayout->minimumSize().width());
+    const QScreen *screen = parent ? parent->screen() : QApplication::primaryScreen();
+    if (screen)
+        width = qMin(width, screen->availableGeometry().width());
+    setFixedWidth(width);
+}

@@ -1,0 +1,527 @@
+#include "hx_button.h"
+#include "hx_frame_title.h"
+#include "hx_test_sandbox.h"
+#include "vw_app.h"
+#include "vw_frame_left.h"
+#include "vw_frame_right.h"
+#include "vw_key_event.h"
+#include "vw_language.h"
+#include "vw_widget_drag.h"
+#include "window_main.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QShortcut>
+#include <QSignalSpy>
+#include <QTest>
+
+Q_DECLARE_METATYPE(VwApp::Event)
+
+using EventList = QList<QPair<int, int>>;
+Q_DECLARE_METATYPE(EventList)
+
+class TestWindowMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void geometry_data();
+    void geometry();
+    void styleSelectors_data();
+    void styleSelectors();
+    void returnTwice();
+    void maximizeThenEscape();
+    void fullScreenAfterMaximizeCarriesNoStaleParam();
+    void fullScreenFromSubPaneSwapsAndSwapsBack();
+    void heldKeyBlocksLayoutCommands_data();
+    void heldKeyBlocksLayoutCommands();
+    void autoRepeatIsIgnored();
+    void keyGuard_data();
+    void keyGuard();
+    void buttonFeedingKeyIsHeldOff();
+    void drag_data();
+    void drag();
+    void titleBarFollowsPlayEvents_data();
+    void titleBarFollowsPlayEvents();
+    void mapButtonToggles();
+    void closeAnnouncesAndClosesWindows();
+
+private:
+    void pressKey(int key, bool autoRepeat = false);
+    void releaseKey(int key, bool autoRepeat = false);
+    void sendMouse(QEvent::Type type, const QPoint &windowPos);
+    EventList appEvents(const QSignalSpy &spy) const;
+
+    WindowMain *window = nullptr;
+};
+
+void TestWindowMain::initTestCase()
+{
+    qRegisterMetaType<VwApp::Event>();
+    window = WindowMain::instance();
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+void TestWindowMain::init()
+{
+    VwKeyEvent *guard = VwKeyEvent::instance();
+    guard->pressedKey = -1;
+    guard->keyTrackingEnabled = true;
+    if (window->isFullScreen())
+        window->onFullScreen();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+void TestWindowMain::cleanup()
+{
+    VwKeyEvent::instance()->pressedKey = -1;
+}
+
+void TestWindowMain::pressKey(int key, bool autoRepeat)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(window, &event);
+}
+
+void TestWindowMain::releaseKey(int key, bool autoRepeat)
+{
+    QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(window, &event);
+}
+
+// Delivers the mouse event to the innermost widget under the point, the way
+// the window system would, so that it reaches the window by propagation.
+void TestWindowMain::sendMouse(QEvent::Type type, const QPoint &windowPos)
+{
+    QWidget *target = window->childAt(windowPos);
+    if (!target)
+        target = window;
+    const QPoint local = target->mapFrom(window, windowPos);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, local, target->mapToGlobal(local), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+EventList TestWindowMain::appEvents(const QSignalSpy &spy) const
+{
+    EventList events;
+    for (const QList<QVariant> &arguments : spy)
+        events.append({arguments.at(0).value<VwApp::Event>(), arguments.at(1).toInt()});
+    return events;
+}
+
+void TestWindowMain::geometry_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QRect>("rect");
+
+    QTest::newRow("window") << "window" << QRect(0, 0, 1094, 687);
+    QTest::newRow("title bar") << "title" << QRect(0, 0, 1094, 43);
+    QTest::newRow("content") << "main_widget" << QRect(0, 43, 1094, 644);
+    QTest::newRow("left column") << "left" << QRect(4, 47, 690, 636);
+    QTest::newRow("video block") << "main_video_frame" << QRect(4, 47, 690, 444);
+    QTest::newRow("main video") << "video_main_pane" << QRect(5, 48, 688, 413);
+    QTest::newRow("slider strip") << "3a3a3a" << QRect(5, 461, 688, 29);
+    QTest::newRow("play slider") << "play_slider_panel" << QRect(5, 461, 688, 29);
+    QTest::newRow("bottom block") << "border_back" << QRect(4, 495, 690, 182);
+    QTest::newRow("graph") << "graph_panel" << QRect(5, 496, 688, 79);
+    QTest::newRow("picture and sound") << "picture_sound_panel" << QRect(5, 575, 690, 30);
+    QTest::newRow("play bar") << "play_bar" << QRect(5, 605, 688, 71);
+    QTest::newRow("right column") << "right" << QRect(698, 47, 392, 636);
+    QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
+    QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
+    QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
+    QTest::newRow("file list") << "file_list_panel" << QRect(698, 332, 392, 345);
+}
+
+void TestWindowMain::geometry()
+{
+    QFETCH(QString, part);
+    QFETCH(QRect, rect);
+
+    QWidget *widget = nullptr;
+    if (part == QLatin1String("window"))
+        widget = window;
+    else if (part == QLatin1String("title"))
+        widget = window->titleBar;
+    else if (part == QLatin1String("left"))
+        widget = window->frameLeft;
+    else if (part == QLatin1String("right"))
+        widget = window->frameRight;
+    else
+        widget = window->findChild<QWidget *>(part);
+    QVERIFY2(widget, qPrintable(part));
+    if (widget == window) {
+        QCOMPARE(window->size(), rect.size());
+        return;
+    }
+    QCOMPARE(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()), rect);
+}
+
+void TestWindowMain::styleSelectors_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("rule");
+
+    QTest::newRow("content") << "main_widget" << "QWidget#main_widget{background-color: #4F4F4F;}";
+    QTest::newRow("video block") << "main_video_frame" << "QWidget#main_video_frame{border: 1px solid #666666;}";
+    QTest::newRow("slider strip") << "3a3a3a" << "QWidget#3a3a3a{background-color: #3A3A3A;}";
+    QTest::newRow("bottom block") << "border_back"
+                                  << "QWidget#border_back{border: 1px solid #666666;background-color: #3A3A3A;}";
+    QTest::newRow("sub video block") << "sub_video_frame" << "QWidget#sub_video_frame{border: 1px solid #666666;}";
+}
+
+void TestWindowMain::styleSelectors()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, rule);
+    auto *widget = window->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->styleSheet().remove(QLatin1Char(' ')), rule.remove(QLatin1Char(' ')));
+}
+
+void TestWindowMain::returnTwice()
+{
+    QSignalSpy spy(VwApp::instance(), &VwApp::appEvent);
+
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(window->isFullScreen());
+    QCOMPARE(appEvents(spy), EventList({{1, 0}, {2, 0}}));
+    QCOMPARE(window->mainLayout->contentsMargins(), QMargins(0, 0, 0, 0));
+    QCOMPARE(window->mainLayout->spacing(), 0);
+    QVERIFY(window->frameRight->isHidden());
+    QVERIFY(window->titleBar->isHidden());
+    QVERIFY(window->escapeShortcut->isEnabled());
+    // The picture and sound strip sits beside the slider in full screen.
+    QCOMPARE(window->frameLeft->pictureSoundPanel->parentWidget(), window->frameLeft->sliderStrip);
+    QCOMPARE(window->frameLeft->bottomBlock->height(), 71);
+
+    spy.clear();
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(!window->isFullScreen());
+    QCOMPARE(appEvents(spy), EventList({{3, 0}, {4, 0}}));
+    QCOMPARE(window->mainLayout->contentsMargins(), QMargins(4, 4, 4, 4));
+    QCOMPARE(window->mainLayout->spacing(), 4);
+    QVERIFY(window->frameRight->isVisible());
+    QVERIFY(window->titleBar->isVisible());
+    QVERIFY(!window->escapeShortcut->isEnabled());
+    QCOMPARE(window->size(), QSize(1094, 687));
+    QCOMPARE(window->frameLeft->width(), 690);
+    QCOMPARE(window->frameLeft->videoBlock->height(), 444);
+    QCOMPARE(window->frameLeft->bottomBlock->size(), QSize(690, 182));
+    QCOMPARE(window->frameLeft->bottomLayout->indexOf(window->frameLeft->pictureSoundPanel), 1);
+    QTRY_COMPARE(window->focusWidget(), window);
+}
+
+void TestWindowMain::maximizeThenEscape()
+{
+    QSignalSpy spy(VwApp::instance(), &VwApp::appEvent);
+    HxFrameTitle *title = window->titleBar;
+
+    QTest::mouseClick(title->title_maximize, Qt::LeftButton);
+    QVERIFY(window->isFullScreen());
+    QVERIFY(window->maximizedMode);
+    QCOMPARE(appEvents(spy), EventList({{1, 1}, {2, 1}}));
+    QVERIFY(title->isVisible());
+    QVERIFY(window->frameRight->isVisible());
+    QVERIFY(title->title_maximize->isChecked());
+    QCOMPARE(title->title_maximize->toolTip(), languageText("restore_window"));
+    QCOMPARE(window->frameLeft->bottomBlock->height(), 152);
+
+    spy.clear();
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isFullScreen());
+    QCOMPARE(appEvents(spy), EventList({{3, 0}, {4, 1}}));
+    QVERIFY(!title->title_maximize->isChecked());
+    QCOMPARE(title->title_maximize->toolTip(), languageText("maximize"));
+    QVERIFY(!window->escapeShortcut->isEnabled());
+
+    // Escape does nothing in the normal layout.
+    spy.clear();
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isFullScreen());
+    QCOMPARE(spy.count(), 0);
+}
+
+void TestWindowMain::fullScreenAfterMaximizeCarriesNoStaleParam()
+{
+    window->onMaximize();
+    window->onFullScreen();
+    QVERIFY(!window->maximizedMode);
+
+    QSignalSpy spy(VwApp::instance(), &VwApp::appEvent);
+    window->onFullScreen();
+    QCOMPARE(appEvents(spy), EventList({{1, 0}, {2, 0}}));
+    window->onFullScreen();
+}
+
+void TestWindowMain::fullScreenFromSubPaneSwapsAndSwapsBack()
+{
+    QSignalSpy swaps(window, &WindowMain::swapCamerasRequested);
+    window->onFullScreenSub();
+    QVERIFY(window->isFullScreen());
+    QVERIFY(window->swappedForFullScreen);
+    QCOMPARE(swaps.count(), 1);
+
+    window->onFullScreen();
+    QVERIFY(!window->swappedForFullScreen);
+    QCOMPARE(swaps.count(), 2);
+
+    // A plain full screen does not swap.
+    window->onFullScreen();
+    window->onFullScreen();
+    QCOMPARE(swaps.count(), 2);
+}
+
+void TestWindowMain::heldKeyBlocksLayoutCommands_data()
+{
+    QTest::addColumn<int>("heldKey");
+    QTest::addColumn<QString>("command");
+
+    for (int key : {int(Qt::Key_Right), int(Qt::Key_Left), int(Qt::Key_F)}) {
+        const QString name = QKeySequence(key).toString();
+        QTest::addRow("%s, Return", qPrintable(name)) << key << "return";
+        QTest::addRow("%s, maximise", qPrintable(name)) << key << "maximize";
+        QTest::addRow("%s, sub pane", qPrintable(name)) << key << "sub";
+    }
+}
+
+void TestWindowMain::heldKeyBlocksLayoutCommands()
+{
+    QFETCH(int, heldKey);
+    QFETCH(QString, command);
+    QSignalSpy spy(VwApp::instance(), &VwApp::appEvent);
+    QSignalSpy swaps(window, &WindowMain::swapCamerasRequested);
+
+    auto run = [&] {
+        if (command == QLatin1String("return"))
+            QTest::keyClick(window, Qt::Key_Return);
+        else if (command == QLatin1String("maximize"))
+            QTest::mouseClick(window->titleBar->title_maximize, Qt::LeftButton);
+        else
+            window->onFullScreenSub();
+    };
+
+    pressKey(heldKey);
+    QCOMPARE(VwKeyEvent::instance()->pressedKey, heldKey);
+    run();
+    QVERIFY(!window->isFullScreen());
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(swaps.count(), 0);
+    QVERIFY(!window->swappedForFullScreen);
+    QVERIFY(!window->titleBar->title_maximize->isChecked());
+
+    releaseKey(heldKey);
+    run();
+    QVERIFY(window->isFullScreen());
+    QCOMPARE(spy.count(), 2);
+}
+
+void TestWindowMain::autoRepeatIsIgnored()
+{
+    pressKey(Qt::Key_Right);
+    releaseKey(Qt::Key_Right, true);
+    QCOMPARE(VwKeyEvent::instance()->pressedKey, int(Qt::Key_Right));
+    releaseKey(Qt::Key_Right);
+    QCOMPARE(VwKeyEvent::instance()->pressedKey, -1);
+    pressKey(Qt::Key_Left, true);
+    QCOMPARE(VwKeyEvent::instance()->pressedKey, -1);
+}
+
+void TestWindowMain::keyGuard_data()
+{
+    // Steps are "+key" for a press and "-key" for a release; the signals are
+    // the names emitted, in order.
+    QTest::addColumn<bool>("tracking");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("signalNames");
+    QTest::addColumn<int>("heldAfter");
+
+    QTest::newRow("press and release Right")
+        << true << QStringList{"+R", "-R"} << QStringList{"pressedF1", "releasedF1"} << -1;
+    QTest::newRow("Left held") << true << QStringList{"+L"} << QStringList{"pressedB1"}
+                               << int(Qt::Key_Left);
+    QTest::newRow("F held") << true << QStringList{"+F"} << QStringList{"pressedFF"} << int(Qt::Key_F);
+    QTest::newRow("second press of the same key")
+        << true << QStringList{"+R", "+R"} << QStringList{"pressedF1"} << int(Qt::Key_Right);
+    QTest::newRow("another key replaces the held one")
+        << true << QStringList{"+R", "+L"} << QStringList{"pressedF1", "releasedF1", "pressedB1"}
+        << int(Qt::Key_Left);
+    QTest::newRow("release of a key not held")
+        << true << QStringList{"+R", "-L"} << QStringList{"pressedF1"} << int(Qt::Key_Right);
+    QTest::newRow("untracked key") << true << QStringList{"+X", "-X"} << QStringList{} << -1;
+    QTest::newRow("tracking off") << false << QStringList{"+R"} << QStringList{} << -1;
+}
+
+void TestWindowMain::keyGuard()
+{
+    QFETCH(bool, tracking);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, signalNames);
+    QFETCH(int, heldAfter);
+
+    VwKeyEvent *guard = VwKeyEvent::instance();
+    guard->keyTrackingEnabled = tracking;
+    QStringList emitted;
+    const QList<QMetaObject::Connection> connections = {
+        connect(guard, &VwKeyEvent::pressedF1, this, [&] { emitted << "pressedF1"; }),
+        connect(guard, &VwKeyEvent::releasedF1, this, [&] { emitted << "releasedF1"; }),
+        connect(guard, &VwKeyEvent::pressedB1, this, [&] { emitted << "pressedB1"; }),
+        connect(guard, &VwKeyEvent::releasedB1, this, [&] { emitted << "releasedB1"; }),
+        connect(guard, &VwKeyEvent::pressedFF, this, [&] { emitted << "pressedFF"; }),
+        connect(guard, &VwKeyEvent::releasedFF, this, [&] { emitted << "releasedFF"; }),
+    };
+    const QHash<QChar, int> keys = {
+        {'R', Qt::Key_Right}, {'L', Qt::Key_Left}, {'F', Qt::Key_F}, {'X', Qt::Key_Space}};
+    for (const QString &step : steps) {
+        if (step.at(0) == QLatin1Char('+'))
+            guard->keyPress(keys.value(step.at(1)));
+        else
+            guard->keyRelease(keys.value(step.at(1)));
+    }
+    for (const QMetaObject::Connection &connection : connections)
+        disconnect(connection);
+    guard->keyTrackingEnabled = true;
+
+    QCOMPARE(emitted, signalNames);
+    QCOMPARE(guard->pressedKey, heldAfter);
+}
+
+void TestWindowMain::buttonFeedingKeyIsHeldOff()
+{
+    HxButton button;
+    VwKeyEvent *guard = VwKeyEvent::instance();
+    connect(&button, &QPushButton::pressed, guard, &VwKeyEvent::onPressedF1);
+    connect(&button, &QPushButton::released, guard, &VwKeyEvent::onReleasedF1);
+
+    guard->keyPress(Qt::Key_Left);
+    button.pressed();
+    QCOMPARE(guard->pressedKey, int(Qt::Key_Right));
+    QVERIFY(!button.isEnabled());
+    QTRY_VERIFY(button.isEnabled());
+
+    button.released();
+    QCOMPARE(guard->pressedKey, -1);
+    QVERIFY(!button.isEnabled());
+    QTRY_VERIFY(button.isEnabled());
+}
+
+void TestWindowMain::drag_data()
+{
+    QTest::addColumn<int>("y");
+    QTest::addColumn<bool>("maximized");
+    QTest::addColumn<bool>("moves");
+
+    QTest::newRow("title bar") << 20 << false << true;
+    QTest::newRow("below the title bar") << 50 << false << false;
+    QTest::newRow("maximised") << 20 << true << false;
+}
+
+void TestWindowMain::drag()
+{
+    QFETCH(int, y);
+    QFETCH(bool, maximized);
+    QFETCH(bool, moves);
+
+    window->move(100, 100);
+    if (maximized)
+        window->onMaximize();
+    QSignalSpy moved(window->dragHelper, &VwWidgetDrag::onWindowMove);
+    const QPoint start = window->pos();
+
+    sendMouse(QEvent::MouseButtonPress, QPoint(300, y));
+    sendMouse(QEvent::MouseMove, QPoint(340, y + 30));
+    sendMouse(QEvent::MouseButtonRelease, QPoint(340, y + 30));
+
+    QCOMPARE(window->pos(), moves ? start + QPoint(40, 30) : start);
+    QCOMPARE(moved.count(), moves ? 1 : 0);
+    QVERIFY(!window->dragHelper->isDragging());
+    if (maximized)
+        window->onMaximize();
+}
+
+void TestWindowMain::titleBarFollowsPlayEvents_data()
+{
+    QTest::addColumn<QList<int>>("events");
+    QTest::addColumn<bool>("withItem");
+    QTest::addColumn<bool>("enabled");
+
+    QTest::newRow("loaded") << QList<int>{PLAY_EVENT_LOADED} << true << true;
+    QTest::newRow("loaded, stopped at the end with a next recording")
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << true << true;
+    QTest::newRow("loaded, stopped without a next recording")
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << false << false;
+    QTest::newRow("loaded, user stop") << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_USER_STOP} << false
+                                       << false;
+    QTest::newRow("loaded, play, pause")
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_PLAY, PLAY_EVENT_PAUSE} << true << true;
+}
+
+void TestWindowMain::titleBarFollowsPlayEvents()
+{
+    QFETCH(QList<int>, events);
+    QFETCH(bool, withItem);
+    QFETCH(bool, enabled);
+
+    HxFrameTitle *title = window->titleBar;
+    title->onPlayEvent(PLAY_EVENT_USER_STOP, nullptr);
+    title->fileLabel->setText(QStringLiteral("/card/DCIM/NORM_20240101_120000_F.MP4"));
+
+    // The title bar only passes the recording on; it is never dereferenced here.
+    alignas(8) static char recording[8];
+    auto *item = withItem ? reinterpret_cast<VwVideoItem *>(recording) : nullptr;
+    for (int event : events)
+        title->onPlayEvent(PLAY_EVENT(event), item);
+
+    QCOMPARE(title->title_capture->isEnabled(), enabled);
+    QCOMPARE(title->title_report->isEnabled(), enabled);
+    QCOMPARE(title->captureShortcut->isEnabled(), enabled);
+    QCOMPARE(title->reportShortcut->isEnabled(), enabled);
+    if (events.contains(PLAY_EVENT_STOPPED))
+        QVERIFY(title->fileLabel->text().isEmpty());
+
+    QSignalSpy captures(title->captureShortcut, &QShortcut::activated);
+    QTest::keyClick(window, Qt::Key_F5);
+    QCOMPARE(captures.count(), enabled ? 1 : 0);
+}
+
+void TestWindowMain::mapButtonToggles()
+{
+    QWidget map;
+    window->mapView = &map;
+    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
+    QVERIFY(map.isVisible());
+    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
+    QVERIFY(!map.isVisible());
+    window->mapView = nullptr;
+    // Without a map window the button does nothing.
+    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
+}
+
+void TestWindowMain::closeAnnouncesAndClosesWindows()
+{
+    QSignalSpy spy(VwApp::instance(), &VwApp::appEvent);
+    QTest::mouseClick(window->titleBar->title_close, Qt::LeftButton);
+    QCOMPARE(appEvents(spy), EventList({{5, 0}}));
+    QVERIFY(!window->isVisible());
+}
+
+int main(int argc, char **argv)
+{
+    HxTestSandbox sandbox;
+    QApplication application(argc, argv);
+    VwApp::instance()->initialize(&application);
+    TestWindowMain test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_window_main.moc"
