@@ -1,0 +1,3 @@
+#include "vw_play_loading.h"
+
+std::atomic<bool> playLoading{false};

@@ -1,0 +1,559 @@
+#include "vw_video_file_list.h"
+
+#include "hx_data_log.h"
+#include "vw_play_loading.h"
+#include "vw_settings.h"
+#include "vw_video_file_batch.h"
+#include "vw_video_file_list_loader.h"
+#include "vw_video_item.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+
+namespace {
+constexpr int kMaxDepth = 5;
+constexpr int kProgressMax = 364;
+constexpr int kNotRecording = 9999;
+constexpr qint64 kCopyChunk = 1024 * 1024;
+
+// Key under which the two files of one recording meet: the base name without
+// its camera letter, upper-cased, so that differently cased names of one
+// recording still pair up.
+QString batchKey(const QString &path)
+{
+    return VwVideoItem::pairKey(QFileInfo(path).fileName().toUpper());
+}
+
+// In whole numbers: with doubles, i / n * 364 falls just short of an integer
+// for some i and the bar would repeat one value and skip the next.
+int progressOf(qint64 done, qint64 total)
+{
+    return int(done * kProgressMax / total);
+}
+} // namespace
+
+VwVideoFileList *VwVideoFileList::instance()
+{
+    static VwVideoFileList *list = new VwVideoFileList;
+    return list;
+}
+
+VwVideoFileList::VwVideoFileList(QObject *parent)
+    : QObject(parent)
+{
+}
+
+VwVideoFileList::~VwVideoFileList()
+{
+    // A backup may be waiting for an answer that will never come now.
+    cancelBackup();
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth)
+{
+    if (!out)
+        return;
+    const QDir folder(dir);
+    if (depth < kMaxDepth) {
+        const QStringList subfolders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &name : subfolders)
+            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1);
+    }
+    static const QStringList filters{QStringLiteral("*.MOV"), QStringLiteral("*.MP4")};
+    const QStringList files = folder.entryList(filters, QDir::Files);
+    for (const QString &name : files) {
+        const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
+        if (VwVideoItem::recordingTypeAndTime(path, nullptr) != kNotRecording)
+            out->append(QUrl::fromLocalFile(path));
+    }
+}
+
+bool VwVideoFileList::loadFolder(const QString &path)
+{
+    if (m_loading) {
+        qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << "a load is still running";
+        return false;
+    }
+    QList<QUrl> urls;
+    collectFiles(path, &urls, 0);
+    qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << path << urls.size();
+    if (urls.isEmpty())
+        return false;
+    VwSettings::instance()->setRecentPath(path);
+    m_loading = true;
+    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, this), 5);
+    return true;
+}
+
+void VwVideoFileList::load(const QList<QUrl> &urls)
+{
+    m_loading = true;
+    Q_EMIT listUpdateStarted(true);
+
+    const bool onOwnThread = QThread::currentThread() == thread();
+    if (urls.isEmpty()) {
+        if (onOwnThread)
+            finishEmptyLoad();
+        else
+            QMetaObject::invokeMethod(this, [this] { finishEmptyLoad(); }, Qt::QueuedConnection);
+        return;
+    }
+
+    VwVideoFileBatch batch;
+    const int count = urls.size();
+    int lastProgress = -1;
+    for (int i = 0; i < count; ++i) {
+        const int progress = progressOf(i + 1, count);
+        if (progress != lastProgress) {
+            lastProgress = progress;
+            Q_EMIT updateProgress(progress);
+        }
+        const QString path = urls.at(i).toLocalFile();
+        QDateTime dateTime;
+        const int type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
+        if (type != kNotRecording)
+            addFile(batch, path, &dateTime, type);
+    }
+
+    // Wall-clock order, as the names give it; equal times put the lower type first.
+    std::sort(batch.items.begin(), batch.items.end(),
+              [](const VwVideoItemPtr &a, const VwVideoItemPtr &b) {
+                  const QDate dateA = a->dateTime.date();
+                  const QDate dateB = b->dateTime.date();
+                  if (dateA != dateB)
+                      return dateA < dateB;
+                  const QTime timeA = a->dateTime.time();
+                  const QTime timeB = b->dateTime.time();
+                  if (timeA != timeB)
+                      return timeA < timeB;
+                  return a->type < b->type;
+              });
+    qCDebug(lcHxData) << "VwVideoFileList::load" << count << "files" << batch.items.size()
+                      << "recordings";
+
+    if (onOwnThread) {
+        publish(batch.items);
+    } else {
+        // The records travel whole; their last references must not stay on this thread.
+        QMetaObject::invokeMethod(
+            this, [this, items = std::move(batch.items)] { publish(items); },
+            Qt::QueuedConnection);
+    }
+}
+
+void VwVideoFileList::publish(const QList<VwVideoItemPtr> &items)
+{
+    m_allItems = items;
+    m_groupMask = GROUP_ALL;
+    applyGroupMask();
+    m_loading = false;
+    Q_EMIT listUpdateEnd(true);
+    if (!m_visibleItems.isEmpty())
+        Q_EMIT playItemFound(m_visibleItems.first().data(), currentIndex());
+}
+
+void VwVideoFileList::finishEmptyLoad()
+{
+    m_loading = false;
+    Q_EMIT listUpdateEnd(true);
+}
+
+bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
+                              const QDateTime *dateTime, int type) const
+{
+    const QString cleanPath = QDir::cleanPath(path);
+    const bool isRear = QFileInfo(cleanPath).baseName().endsWith(QLatin1Char('R'), Qt::CaseInsensitive);
+    const QString key = batchKey(cleanPath);
+    // The partner was attached when its recording was added.
+    if (batch.containsKey(key))
+        return false;
+
+    VwVideoItemPtr item(new VwVideoItem(cleanPath, isRear, dateTime));
+    if (item->durationMs <= 300)
+        return false;
+    item->type = type;
+    if (findPartner(item.data(), &batch) && !item->checkRear())
+        return true;
+    // Built here, used and destroyed on the list's thread.
+    item->moveToThread(thread());
+    batch.append(item, key);
+    return true;
+}
+
+bool VwVideoFileList::findPartner(VwVideoItem *item, VwVideoFileBatch *batch) const
+{
+    if (!item)
+        return false;
+    VwVideoFileBatch ownBatch;
+    if (!batch)
+        batch = &ownBatch;
+    const QFileInfo info(item->primaryPath());
+    const QString baseName = info.baseName();
+    if (baseName.isEmpty())
+        return false;
+    const bool isRear = baseName.endsWith(QLatin1Char('R'), Qt::CaseInsensitive);
+    // Only an .mp4 partner is sought: a .MOV recording lists its first file.
+    const QString name = baseName.chopped(1) + (isRear ? QStringLiteral("F.mp4") : QStringLiteral("R.mp4"));
+    const QString partner = batch->findFile(info.path(), name);
+    if (partner.isEmpty())
+        return false;
+    if (isRear)
+        item->frontPath = partner;
+    else
+        item->rearPath = partner;
+    return true;
+}
+
+int VwVideoFileList::groupOf(int type)
+{
+    switch (type) {
+    case 1:
+        return GROUP_EVENT;
+    case 2:
+        return GROUP_MANUAL;
+    case 3:
+    case 4:
+        return GROUP_PARKING;
+    default:
+        return GROUP_NORMAL;
+    }
+}
+
+void VwVideoFileList::setGroupMask(int mask)
+{
+    m_groupMask = mask;
+    applyGroupMask();
+}
+
+void VwVideoFileList::applyGroupMask()
+{
+    Q_EMIT listUpdateStarted(false);
+    m_visibleItems.clear();
+    for (const VwVideoItemPtr &item : qAsConst(m_allItems)) {
+        item->checked = false;
+        const int bit = groupOf(item->type);
+        if ((m_groupMask & bit) == bit)
+            m_visibleItems.append(item);
+    }
+    m_currentItem.reset();
+    Q_EMIT listUpdateEnd(false);
+}
+
+void VwVideoFileList::setCurrentItem(VwVideoItem *item)
+{
+    m_currentItem = sharedItem(item);
+}
+
+int VwVideoFileList::currentIndex() const
+{
+    if (!m_currentItem)
+        return -1;
+    for (int i = 0; i < m_visibleItems.size(); ++i) {
+        if (m_visibleItems.at(i) == m_currentItem)
+            return i;
+    }
+    return -1;
+}
+
+VwVideoItemPtr VwVideoFileList::sharedItem(const VwVideoItem *item) const
+{
+    if (!item)
+        return {};
+    if (m_currentItem.data() == item)
+        return m_currentItem;
+    for (const VwVideoItemPtr &listed : m_allItems) {
+        if (listed.data() == item)
+            return listed;
+    }
+    return {};
+}
+
+bool VwVideoFileList::adjacentItem(bool forward, VwVideoItem **out, int fromIndex) const
+{
+    if (out)
+        *out = nullptr;
+    if (fromIndex == -1 && !m_currentItem)
+        return false;
+    const int index = fromIndex != -1 ? fromIndex : currentIndex();
+    int target = forward ? index + 1 : index - 1;
+    if (target < 0 || m_visibleItems.isEmpty())
+        return false;
+    if (target >= m_visibleItems.size()) {
+        // After the last recording comes the first; backwards a stale index finds nothing.
+        if (!forward)
+            return false;
+        target = 0;
+    }
+    if (out)
+        *out = m_visibleItems.at(target).data();
+    return true;
+}
+
+VwVideoItem *VwVideoFileList::adjacentItem(bool forward) const
+{
+    VwVideoItem *item = nullptr;
+    if (m_currentItem)
+        adjacentItem(forward, &item, currentIndex());
+    return item;
+}
+
+bool VwVideoFileList::hasAdjacent(bool forward) const
+{
+    return m_currentItem && adjacentItem(forward, nullptr, currentIndex());
+}
+
+int VwVideoFileList::removeItem(VwVideoItem *item)
+{
+    const VwVideoItemPtr removed = sharedItem(item);
+    if (!removed)
+        return -1;
+    const int index = m_visibleItems.indexOf(removed);
+    if (index >= 0)
+        m_visibleItems.removeAt(index);
+    m_allItems.removeAll(removed);
+    if (m_currentItem == removed)
+        m_currentItem.reset();
+    return index;
+}
+
+void VwVideoFileList::onPlayNextVideo(int fromIndex)
+{
+    step(true, fromIndex);
+}
+
+void VwVideoFileList::onPlayPreviousVideo(int fromIndex)
+{
+    step(false, fromIndex);
+}
+
+void VwVideoFileList::step(bool forward, int fromIndex)
+{
+    if (fromIndex == -1 && !m_currentItem)
+        return;
+    if (playLoading)
+        return;
+    const int old = currentIndex();
+    VwVideoItem *item = nullptr;
+    if (adjacentItem(forward, &item, fromIndex))
+        Q_EMIT playItemFound(item, old);
+    else
+        Q_EMIT playNoMoreItem();
+}
+
+QList<VwVideoItemPtr> VwVideoFileList::backupSelection() const
+{
+    QList<VwVideoItemPtr> selection;
+    for (const VwVideoItemPtr &item : m_visibleItems) {
+        if (item == m_currentItem)
+            selection.append(item);
+    }
+    return selection;
+}
+
+void VwVideoFileList::backup(const QString &folder, const QList<VwVideoItemPtr> &selection)
+{
+    if (selection.isEmpty())
+        return;
+    {
+        QMutexLocker lock(&backupMutex);
+        m_backupState.storeRelease(BACKUP_ASK);
+        m_questionPending = false;
+        m_conflictName.clear();
+        m_remainingCount = 0;
+        m_backupFailures.clear();
+    }
+    Q_EMIT backupStarted();
+    qCDebug(lcHxData) << "VwVideoFileList::backup" << folder;
+
+    const int total = selection.size();
+    int done = 0;
+    int lastProgress = -1;
+    for (const VwVideoItemPtr &item : selection) {
+        qCDebug(lcHxData) << "VwVideoFileList::backup" << item->primaryPath();
+        QStringList sources;
+        if (!item->frontPath.isEmpty())
+            sources.append(item->frontPath);
+        if (!item->rearPath.isEmpty())
+            sources.append(item->rearPath);
+        int filesDone = 0;
+        for (const QString &source : qAsConst(sources)) {
+            if (backupState() & BACKUP_CANCEL)
+                break;
+            // Only the file name is upper-cased: the folder is the user's and
+            // must resolve as chosen on a file system that tells case apart.
+            const QString target = QDir::cleanPath(folder + QLatin1Char('/')
+                                                   + QFileInfo(source).fileName().toUpper());
+            copyWithConflictCheck(target, source, total - done);
+            ++filesDone;
+            resetBackupDecision();
+            // Progress moves with every file, so that one large recording
+            // does not hold the bar at zero.
+            const int progress = progressOf(qint64(done) * sources.size() + filesDone,
+                                            qint64(total) * sources.size());
+            if (progress != lastProgress) {
+                lastProgress = progress;
+                Q_EMIT updateProgress(progress);
+            }
+        }
+        if (backupState() & BACKUP_CANCEL)
+            break;
+        ++done;
+    }
+    qCDebug(lcHxData) << "VwVideoFileList::backup" << "ended," << backupFailures().size()
+                      << "failed";
+    Q_EMIT backupEnd();
+}
+
+void VwVideoFileList::resetBackupDecision()
+{
+    // Under the lock, so that a cancel arriving now is not overwritten.
+    QMutexLocker lock(&backupMutex);
+    const int state = m_backupState.loadAcquire();
+    if (!(state & (BACKUP_APPLY_TO_ALL | BACKUP_CANCEL)))
+        m_backupState.storeRelease(BACKUP_ASK);
+}
+
+bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString &source,
+                                            int remaining)
+{
+    const QFileInfo targetInfo(target);
+    if (!targetInfo.exists() && !targetInfo.isSymLink())
+        return copyFile(source, target);
+
+    if (backupState() & BACKUP_ASK) {
+        QString name = targetInfo.baseName();
+        QStringList parts = name.split(QLatin1Char('-'), Qt::SkipEmptyParts);
+        if (parts.size() == 3) {
+            parts.removeLast();
+            name = parts.join(QLatin1Char('-'));
+        }
+        {
+            QMutexLocker lock(&backupMutex);
+            m_conflictName = name + QLatin1Char('.') + targetInfo.suffix();
+            m_remainingCount = remaining;
+            m_questionPending = true;
+        }
+        Q_EMIT backupPaused(true);
+        {
+            // The answer may come before this wait starts; the flag keeps it.
+            QMutexLocker lock(&backupMutex);
+            while (m_questionPending)
+                backupAnswered.wait(&backupMutex);
+        }
+        Q_EMIT backupPaused(false);
+        if (backupState() & BACKUP_CANCEL)
+            return false;
+    }
+
+    const int state = backupState();
+    if (state & BACKUP_SKIP)
+        return false;
+    if (state & BACKUP_OVERWRITE)
+        return copyFile(source, target);
+    addFailure(source, target, tr("The file already exists."));
+    return false;
+}
+
+bool VwVideoFileList::copyFile(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        addFailure(source, target, in.errorString());
+        return false;
+    }
+    const qint64 expected = in.size();
+    // The copy goes to a temporary file beside the target and takes the
+    // target's name only once complete, so a failed copy leaves nothing under
+    // that name and a failed overwrite leaves the old copy as it was.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        addFailure(source, target, out.errorString());
+        return false;
+    }
+    QByteArray buffer(int(kCopyChunk), Qt::Uninitialized);
+    qint64 copied = 0;
+    for (;;) {
+        const qint64 read = in.read(buffer.data(), kCopyChunk);
+        if (read < 0) {
+            addFailure(source, target, in.errorString());
+            out.cancelWriting();
+            return false;
+        }
+        if (read == 0)
+            break;
+        const qint64 written = out.write(buffer.constData(), read);
+        if (written != read) {
+            // A short write sets no error; it means the disk is full.
+            addFailure(source, target,
+                       written < 0 ? out.errorString()
+                                   : tr("Only %1 of %2 bytes could be written.")
+                                         .arg(copied + written)
+                                         .arg(expected));
+            out.cancelWriting();
+            return false;
+        }
+        copied += read;
+    }
+    if (copied != expected) {
+        addFailure(source, target,
+                   tr("Copied %1 of %2 bytes.").arg(copied).arg(expected));
+        out.cancelWriting();
+        return false;
+    }
+    if (!out.commit()) {
+        addFailure(source, target, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+void VwVideoFileList::addFailure(const QString &source, const QString &target,
+                                 const QString &error)
+{
+    qCWarning(lcHxData) << "VwVideoFileList::copyWithConflictCheck" << source << "->" << target
+                        << error;
+    QMutexLocker lock(&backupMutex);
+    m_backupFailures.append({source, target, error});
+}
+
+void VwVideoFileList::answerBackup(int decision)
+{
+    QMutexLocker lock(&backupMutex);
+    m_backupState.storeRelease(decision == 0 ? int(BACKUP_CANCEL) : decision);
+    m_questionPending = false;
+    backupAnswered.wakeAll();
+}
+
+void VwVideoFileList::cancelBackup()
+{
+    QMutexLocker lock(&backupMutex);
+    m_backupState.storeRelease(BACKUP_CANCEL);
+    m_questionPending = false;
+    backupAnswered.wakeAll();
+}
+
+QString VwVideoFileList::conflictName() const
+{
+    QMutexLocker lock(&backupMutex);
+    return m_conflictName;
+}
+
+int VwVideoFileList::remainingCount() const
+{
+    QMutexLocker lock(&backupMutex);
+    return m_remainingCount;
+}
+
+QList<VwBackupFailure> VwVideoFileList::backupFailures() const
+{
+    QMutexLocker lock(&backupMutex);
+    return m_backupFailures;
+}
