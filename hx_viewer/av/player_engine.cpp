@@ -487,8 +487,8 @@ void PlayerEngine::present()
             endOfMedia();
             return;
         }
-        show(item);
         clock->updateValue(item.pts);
+        show(item);
         if (!userPaused)
             clock->pause(false);
         setStatus(BufferedMedia);
@@ -515,7 +515,7 @@ void PlayerEngine::present()
     const double now = clock->value();
     bool have = false;
     FrameQueue::Item next;
-    while (m_frames.front(&item) && !item.end && item.pts <= now + 0.001) {
+    while (m_frames.front(&item) && !item.end && item.pts <= now) {
         m_frames.pop();
         if (have)
             ++droppedFrames;
