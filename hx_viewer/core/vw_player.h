@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <QMetaType>
+
 class QLabel;
 class QTimer;
 
@@ -106,3 +108,5 @@ protected:
     // Recording time both still names carry, taken once per capture.
     qint64 _captureTime = 0;
 };
+
+Q_DECLARE_METATYPE(QList<QString> *)

@@ -237,7 +237,7 @@ bool Harness::prepare(const QString &folder, QString *error)
             *error = QStringLiteral("the recording list did not load");
         return false;
     }
-    if (list->visibleItems().size() != m_config.recordings) {
+    if (list->visibleItems().size() < m_config.recordings) {
         if (error)
             *error = QStringLiteral("%1 recordings listed").arg(list->visibleItems().size());
         return false;
@@ -251,9 +251,8 @@ bool Harness::start(int index)
     VwVideoItem *item = list->visibleItems().value(index).data();
     if (!item)
         return false;
-    list->setCurrentItem(item);
     QSignalSpy events(m_player, &VwPlayerBase::playEvent);
-    Q_EMIT static_cast<ListPanel *>(m_listPanel)->listSelected(item);
+    select(item);
     const bool loaded = waitFor([&] {
         for (const QList<QVariant> &event : events) {
             if (event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED)
@@ -262,6 +261,12 @@ bool Harness::start(int index)
         return false;
     }, 20000);
     return loaded && waitFor([this] { return m_player->frontCode() >= 0 && m_player->rearCode() >= 0; }, 5000);
+}
+
+void Harness::select(VwVideoItem *item)
+{
+    VwVideoFileList::instance()->setCurrentItem(item);
+    Q_EMIT static_cast<ListPanel *>(m_listPanel)->listSelected(item);
 }
 
 void Harness::sample()

@@ -77,9 +77,13 @@ public:
     explicit Harness(const Config &config, QObject *parent = nullptr);
     ~Harness() override;
 
-    // Writes the recordings into `folder` and lists them; false with a reason.
+    // Writes the recordings into `folder` and lists everything in it (other
+    // recordings put there before are listed too); false with a reason.
     bool prepare(const QString &folder, QString *error);
     CodePlayer *player() const { return m_player; }
+    VwPlayProcess *process() const { return m_process; }
+    // Chooses a recording as the file list panel does.
+    void select(VwVideoItem *item);
 
     // Starts the first recording and waits until it plays.
     bool start(int index = 0);
