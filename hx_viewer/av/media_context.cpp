@@ -4,10 +4,13 @@
 
 #include <QThread>
 
+#include <mutex>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/log.h>
 }
 
 namespace av {
@@ -18,6 +21,29 @@ int interruptCallback(void *opaque)
 {
     const auto *cancel = static_cast<const std::atomic<bool> *>(opaque);
     return cancel && cancel->load() ? 1 : 0;
+}
+
+// FFmpeg's own complaints about damaged files ("partial file", "Packet
+// corrupt", ...) go to the debug log of this library instead of stderr.
+void logFromFFmpeg(void *context, int level, const char *format, va_list args)
+{
+    if (level > av_log_get_level())
+        return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
+    const QByteArray text = QByteArray(line).trimmed();
+    if (!text.isEmpty())
+        qCDebug(lcHxAv) << "FFmpeg" << text.constData();
+}
+
+void routeFFmpegLog()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_WARNING);
+        av_log_set_callback(logFromFFmpeg);
+    });
 }
 
 AVCodecContext *openDecoder(AVStream *stream, int threads, int *ffError)
@@ -61,6 +87,7 @@ MediaContext::~MediaContext()
 std::shared_ptr<MediaContext> MediaContext::open(const QString &path, int playerIndex, AVError *error,
                                                  const std::atomic<bool> *cancel)
 {
+    routeFFmpegLog();
     std::shared_ptr<MediaContext> media(new MediaContext);
     media->format = avformat_alloc_context();
     if (!media->format) {

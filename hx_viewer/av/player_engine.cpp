@@ -33,9 +33,12 @@ namespace {
 constexpr int kMaxVideoPackets = 60;
 constexpr int kMaxAudioPackets = 100;
 constexpr long long kMaxQueuedBytes = 16 * 1024 * 1024;
-// A frame later than this behind the clock is not converted when the
-// presenter has others waiting.
+// A frame later than this behind the clock is not converted when more
+// frames follow.
 constexpr double kLateDropSeconds = 0.1;
+// ...but at most this many in a row, so that an overloaded machine still
+// shows a moving picture instead of catching up in the dark.
+constexpr int kMaxLateRun = 5;
 // Audio more than this behind the clock is skipped rather than played late.
 constexpr double kAudioLateSeconds = 0.2;
 constexpr double kAudioLeadSeconds = 0.05;
@@ -221,6 +224,7 @@ void PlayerEngine::play()
     presentedFrames = 0;
     droppedFrames = 0;
     userPaused = false;
+    m_holdDecoding = false;
     m_awaitFirst = true;
     m_firstAfterStart = true;
     seekPending = false;
@@ -266,6 +270,11 @@ void PlayerEngine::pause(bool p)
     if (state == AVPlayer::StoppedState || userPaused == p)
         return;
     userPaused = p;
+    {
+        std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_holdDecoding = p;
+    }
+    m_holdWake.notify_all();
     if (p)
         clock->pause(true);
     else if (!m_awaitFirst)
@@ -337,6 +346,8 @@ void PlayerEngine::stopThreads()
     m_demuxWake.notify_all();
     { std::lock_guard<std::mutex> lock(m_audioMutex); }
     m_audioWake.notify_all();
+    { std::lock_guard<std::mutex> lock(m_holdMutex); }
+    m_holdWake.notify_all();
     if (m_demuxThread.joinable())
         m_demuxThread.join();
     if (m_videoThread.joinable())
@@ -368,6 +379,8 @@ void PlayerEngine::requestSeek(double target, bool accurate)
     }
     m_demuxWake.notify_all();
     m_frames.wake();
+    { std::lock_guard<std::mutex> lock(m_holdMutex); }
+    m_holdWake.notify_all();
     { std::lock_guard<std::mutex> lock(m_audioMutex); }
     m_audioWake.notify_all();
     if (m_audioEnabled)
@@ -386,12 +399,23 @@ void PlayerEngine::setPosition(qint64 msecs)
     bool accurate = seekType == AccurateSeek;
     // Asking a paused player for the moment it shows re-makes exactly that
     // picture (for instance after its filters changed) instead of jumping
-    // back to the key frame before it.
-    if (userPaused && m_hasShown && target >= m_lastPts - 0.0005
-        && target < m_lastPts + qMax(m_lastDuration, 0.001)) {
+    // back to the key frame before it. The paused clock may be a little past
+    // the shown frame when the next one was due but not yet drawn.
+    const double shownUntil = qMax(m_lastPts + qMax(m_lastDuration, 0.001), clock->value() + 0.001);
+    const double requested = target;
+    if (m_awaitFirst && seekPending && qAbs(requested - m_pendingRequest) < 0.0005) {
+        // The same request again (a refresh right after a pause): keep its
+        // resolved target.
+        target = m_pendingTarget;
+        accurate = m_pendingAccurate;
+    } else if (userPaused && m_hasShown && !m_awaitFirst && target >= m_lastPts - 0.0005
+               && target < shownUntil) {
         target = m_lastPts;
         accurate = true;
     }
+    m_pendingRequest = requested;
+    m_pendingTarget = target;
+    m_pendingAccurate = accurate;
     qCDebug(lcHxAv) << "AVPlayer::setPosition" << index << msecs << (accurate ? "accurate" : "key frame");
     seekPending = true;
     m_awaitFirst = true;
@@ -721,6 +745,7 @@ void PlayerEngine::videoLoop()
     bool accurate = false;
     bool first = true;
     int sinceFirst = 0;
+    int lateRun = 0;
     double lastPts = 0.0;
     int decodeErrors = 0;
 
@@ -762,16 +787,27 @@ void PlayerEngine::videoLoop()
             const int divisor = renderDivisor.load();
             if (divisor > 0 && (++sinceFirst % divisor) != 0)
                 return;
+            // Late with more to come: skip the conversion, as ffplay does.
             if (!clock->isPaused() && pts + duration < clock->value() - kLateDropSeconds
-                && m_frames.size() > 0) {
+                && (m_videoPackets.count() > 0 || m_frames.size() > 0) && lateRun < kMaxLateRun) {
+                ++lateRun;
                 ++droppedFrames;
                 return;
             }
+            lateRun = 0;
         }
         output(decoded, pts, duration);
     };
 
     while (!m_abort) {
+        if (!first && m_holdDecoding && !stale()) {
+            // Paused with the picture shown: decode nothing more until play
+            // resumes or a seek comes, so that a seek never waits for work
+            // done ahead.
+            std::unique_lock<std::mutex> lock(m_holdMutex);
+            m_holdWake.wait(lock, [&] { return !m_holdDecoding || stale(); });
+            continue;
+        }
         PacketQueue::Item packet;
         if (!m_videoPackets.get(&packet))
             break;

@@ -139,6 +139,11 @@ private:
     std::mutex m_audioMutex;
     std::condition_variable m_audioWake;
 
+    // Set while paused: the video thread stops after the frame it must show.
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdWake;
+    std::atomic<bool> m_holdDecoding{false};
+
     // Filters run under this lock, which also guards the converter.
     mutable std::mutex m_filterMutex;
     QList<VideoFrameFilter *> m_filters;
@@ -152,6 +157,9 @@ private:
     bool m_hasShown = false;
     double m_lastPts = 0.0;
     double m_lastDuration = 0.0;
+    double m_pendingRequest = 0.0; // last seek target asked for, seconds
+    double m_pendingTarget = 0.0;  // where that seek was sent
+    bool m_pendingAccurate = false;
     qint64 m_stoppedPosition = 0;
     QElapsedTimer m_positionTimer;
 };

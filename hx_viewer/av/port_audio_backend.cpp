@@ -5,9 +5,15 @@
 
 #include <portaudio.h>
 
+#include <atomic>
+
 namespace av {
 
 namespace {
+
+// Probing a machine without sound costs time and fills stderr with ALSA and
+// JACK complaints, so a failure to find a device is remembered.
+std::atomic<bool> s_noDevice{false};
 
 int paCallback(const void *input, void *output, unsigned long frames,
                const PaStreamCallbackTimeInfo *timeInfo, PaStreamCallbackFlags statusFlags,
@@ -28,6 +34,8 @@ PortAudioBackend::~PortAudioBackend()
 bool PortAudioBackend::open(const std::shared_ptr<AudioBuffer> &buffer, int sampleRate)
 {
     close();
+    if (s_noDevice)
+        return false;
     PaError err = Pa_Initialize();
     if (err != paNoError) {
         qCDebug(lcHxAv) << "PortAudioBackend::open" << Pa_GetErrorText(err);
@@ -35,6 +43,7 @@ bool PortAudioBackend::open(const std::shared_ptr<AudioBuffer> &buffer, int samp
     }
     m_initialized = true;
     if (Pa_GetDefaultOutputDevice() == paNoDevice) {
+        s_noDevice = true;
         close();
         return false;
     }
@@ -54,6 +63,8 @@ bool PortAudioBackend::open(const std::shared_ptr<AudioBuffer> &buffer, int samp
     }
     if (err != paNoError) {
         qCDebug(lcHxAv) << "PortAudioBackend::open" << Pa_GetErrorText(err);
+        if (err == paDeviceUnavailable || err == paInvalidDevice)
+            s_noDevice = true;
         close();
         return false;
     }

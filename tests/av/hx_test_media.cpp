@@ -31,7 +31,7 @@ bool runFfmpeg(const QStringList &arguments, QString *error)
     return true;
 }
 
-QString codeFilter(const HxTestVideoSpec &spec)
+QString codeFilter()
 {
     const QColor body = hxTestBodyColor();
     QStringList steps;
@@ -45,7 +45,6 @@ QString codeFilter(const HxTestVideoSpec &spec)
                      .arg(1 << bit);
     }
     steps << QStringLiteral("format=yuv420p");
-    Q_UNUSED(spec)
     return steps.join(QLatin1Char(','));
 }
 
@@ -74,7 +73,7 @@ bool hxMakeCodedVideo(const QString &path, const HxTestVideoSpec &spec, QString 
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
              << QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(spec.seconds);
     }
-    args << QStringLiteral("-vf") << codeFilter(spec) << QStringLiteral("-c:v") << QStringLiteral("libx264")
+    args << QStringLiteral("-vf") << codeFilter() << QStringLiteral("-c:v") << QStringLiteral("libx264")
          << QStringLiteral("-preset") << QStringLiteral("veryfast") << QStringLiteral("-g")
          << QString::number(spec.keyInterval) << QStringLiteral("-keyint_min") << QString::number(spec.keyInterval)
          << QStringLiteral("-sc_threshold") << QStringLiteral("0") << QStringLiteral("-b:v")

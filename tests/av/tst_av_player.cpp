@@ -3,6 +3,7 @@
 #include "audio_output.h"
 #include "av_clock.h"
 #include "av_player.h"
+#include "video_frame_filter.h"
 #include "video_renderer.h"
 
 #include <QSignalSpy>
@@ -11,6 +12,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 using namespace av;
 
@@ -55,6 +61,30 @@ protected:
     }
 };
 
+// Takes the colour out of a picture (chroma planes set to neutral).
+class GreyFilter : public VideoFrameFilter
+{
+public:
+    std::atomic<int> calls{0};
+
+    bool filterFrame(const AVFrame *in, AVFrame *out) override
+    {
+        ++calls;
+        if (av_frame_ref(out, in) < 0 || av_frame_make_writable(out) < 0)
+            return false;
+        for (int plane = 1; plane <= 2; ++plane) {
+            for (int y = 0; y < (out->height + 1) / 2; ++y)
+                memset(out->data[plane] + y * out->linesize[plane], 128, size_t((out->width + 1) / 2));
+        }
+        return true;
+    }
+};
+
+bool isGrey(const QColor &c)
+{
+    return qAbs(c.red() - c.green()) < 12 && qAbs(c.green() - c.blue()) < 12;
+}
+
 } // namespace
 
 class TestAVPlayer : public QObject
@@ -77,10 +107,13 @@ private Q_SLOTS:
     void endOfMedia_data();
     void endOfMedia();
     void cutShortFile();
+    void damagedFile();
     void twoPlayersOnOneClock();
     void audio_data();
     void audio();
     void setFileWhilePlaying();
+    void stopWhileLoading_data();
+    void stopWhileLoading();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -372,7 +405,8 @@ void TestAVPlayer::seeksCollapse()
 void TestAVPlayer::pausedSeekKeepsShownFrame()
 {
     // Asking a paused key-frame player for its own position re-shows exactly
-    // the frame on screen rather than the key frame before it.
+    // the frame on screen, through the filters installed since, rather than
+    // the key frame before it.
     AVPlayer player;
     CodeRecorder recorder;
     player.setRenderer(&recorder);
@@ -383,10 +417,30 @@ void TestAVPlayer::pausedSeekKeepsShownFrame()
     player.pause(true);
     const int shown = recorder.lastCode();
     QVERIFY(shown % kFps != 0);
+    const QColor body = recorder.currentFrame().image().pixelColor(160, 150);
+    QVERIFY(!isGrey(body));
+
+    GreyFilter grey;
+    player.installFilter(&grey);
+    QCOMPARE(player.videoFilters(), QList<VideoFrameFilter *>{&grey});
     QSignalSpy seeks(&player, &AVPlayer::seekFinished);
+    const qint64 pausedAt = player.position();
+    player.setPosition(pausedAt);
+    player.setPosition(pausedAt); // a second refresh before the first finished
+    QVERIFY(seeks.wait(5000));
+    QTest::qWait(100);
+    QCOMPARE(seeks.count(), 1);
+    QCOMPARE(recorder.lastCode(), shown);
+    QVERIFY(grey.calls > 0);
+    QVERIFY(isGrey(recorder.currentFrame().image().pixelColor(160, 150)));
+    QCOMPARE(hxReadFrameCode(player.displayedFrame().image()), shown);
+
+    QVERIFY(player.uninstallFilter(&grey));
+    QVERIFY(!player.uninstallFilter(&grey));
     player.setPosition(player.position());
     QVERIFY(seeks.wait(5000));
     QCOMPARE(recorder.lastCode(), shown);
+    QVERIFY(!isGrey(recorder.currentFrame().image().pixelColor(160, 150)));
     player.stop();
 }
 
@@ -514,6 +568,31 @@ void TestAVPlayer::cutShortFile()
     QVERIFY(recorder.lastCode() < 240);
 }
 
+void TestAVPlayer::damagedFile()
+{
+    // A stretch of garbage in the middle of the media data: the damaged
+    // pictures are skipped or shown broken, playback goes on to the end.
+    QFile::remove(path("damaged.mp4"));
+    QVERIFY(QFile::copy(path("indexed.mp4"), path("damaged.mp4")));
+    QFile damaged(path("damaged.mp4"));
+    QVERIFY(damaged.open(QIODevice::ReadWrite));
+    QVERIFY(damaged.seek(damaged.size() / 2));
+    damaged.write(QByteArray(4096, char(0xff)));
+    damaged.close();
+
+    AVPlayer player;
+    CodeRecorder recorder;
+    player.setRenderer(&recorder);
+    player.setMediaEndAction(MediaEndAction_KeepDisplay);
+    QVERIFY(loadAndWait(player, path("damaged.mp4")));
+    QSignalSpy stopped(&player, &AVPlayer::stopped);
+    player.setSpeed(4.0);
+    QVERIFY(startAndWaitFirstFrame(player));
+    QVERIFY(stopped.wait(15000));
+    QCOMPARE(player.mediaStatus(), EndOfMedia);
+    QCOMPARE(recorder.lastCode(), 239);
+}
+
 void TestAVPlayer::twoPlayersOnOneClock()
 {
     AVClock shared(AVClock::ExternalClock);
@@ -615,6 +694,39 @@ void TestAVPlayer::setFileWhilePlaying()
     QVERIFY(startAndWaitFirstFrame(player));
     QCOMPARE(recorder.lastCode(), 0);
     // Destroying a running player is safe.
+}
+
+void TestAVPlayer::stopWhileLoading_data()
+{
+    QTest::addColumn<bool>("clearFile");
+    QTest::addColumn<int>("outcome");
+
+    // stop() leaves a load running (its result still arrives) but cancels the
+    // play that was to follow; clearing the file cancels the load itself.
+    QTest::newRow("stop") << false << int(LoadedMedia);
+    QTest::newRow("stop and clear the file") << true << int(NoMedia);
+}
+
+void TestAVPlayer::stopWhileLoading()
+{
+    QFETCH(bool, clearFile);
+    QFETCH(int, outcome);
+
+    AVPlayer player;
+    QSignalSpy started(&player, &AVPlayer::started);
+    QSignalSpy stopped(&player, &AVPlayer::stopped);
+    QSignalSpy status(&player, &AVPlayer::mediaStatusChanged);
+    player.setFile(path("coded.mp4"));
+    player.play(); // loads first
+    QCOMPARE(player.mediaStatus(), LoadingMedia);
+    player.stop();
+    if (clearFile)
+        player.setFile(QString());
+    QTest::qWait(500);
+    QCOMPARE(int(player.mediaStatus()), outcome);
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(stopped.count(), 0);
+    QCOMPARE(player.state(), AVPlayer::StoppedState);
 }
 
 QTEST_MAIN(TestAVPlayer)

@@ -1,6 +1,11 @@
 #include "audio_buffer.h"
 #include "audio_output.h"
 #include "av_clock.h"
+#include "av_error.h"
+
+extern "C" {
+#include <libavutil/error.h>
+}
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,7 +14,7 @@
 
 using namespace av;
 
-class TestAVClock : public QObject
+class TestAVSupport : public QObject
 {
     Q_OBJECT
 
@@ -23,9 +28,11 @@ private Q_SLOTS:
     void audioBufferGain();
     void audioBufferPauseAndFlush();
     void nullOutputConsumes();
+    void errorTexts_data();
+    void errorTexts();
 };
 
-void TestAVClock::lifecycle()
+void TestAVSupport::lifecycle()
 {
     AVClock clock(AVClock::ExternalClock);
     QCOMPARE(clock.clockType(), AVClock::ExternalClock);
@@ -46,7 +53,7 @@ void TestAVClock::lifecycle()
     QCOMPARE(clock.value(), 0.0);
 }
 
-void TestAVClock::pauseFreezes()
+void TestAVSupport::pauseFreezes()
 {
     AVClock clock;
     clock.start();
@@ -64,7 +71,7 @@ void TestAVClock::pauseFreezes()
     QVERIFY(clock.value() < frozen + 0.025);
 }
 
-void TestAVClock::speedScales()
+void TestAVSupport::speedScales()
 {
     AVClock normal;
     AVClock fast;
@@ -85,7 +92,7 @@ void TestAVClock::speedScales()
     QVERIFY(fast.value() < before + 0.01);
 }
 
-void TestAVClock::externalUpdates()
+void TestAVSupport::externalUpdates()
 {
     AVClock shared(AVClock::ExternalClock);
     AVClock follower(AVClock::ExternalClock);
@@ -102,7 +109,7 @@ void TestAVClock::externalUpdates()
     QVERIFY(follower.value() >= 5.0);
 }
 
-void TestAVClock::audioBufferOrder()
+void TestAVSupport::audioBufferOrder()
 {
     AudioBuffer buffer(4);
     QCOMPARE(buffer.freeFrames(), 4);
@@ -120,7 +127,7 @@ void TestAVClock::audioBufferOrder()
     QCOMPARE(out[0], 0.0f);
 }
 
-void TestAVClock::audioBufferGain_data()
+void TestAVSupport::audioBufferGain_data()
 {
     QTest::addColumn<float>("gain");
     QTest::addColumn<bool>("muted");
@@ -132,7 +139,7 @@ void TestAVClock::audioBufferGain_data()
     QTest::newRow("muted") << 1.5f << true << 0.0f;
 }
 
-void TestAVClock::audioBufferGain()
+void TestAVSupport::audioBufferGain()
 {
     QFETCH(float, gain);
     QFETCH(bool, muted);
@@ -152,7 +159,7 @@ void TestAVClock::audioBufferGain()
     QCOMPARE(buffer.bufferedFrames(), 0);
 }
 
-void TestAVClock::audioBufferPauseAndFlush()
+void TestAVSupport::audioBufferPauseAndFlush()
 {
     AudioBuffer buffer(16);
     std::vector<float> in(16 * 2, 0.25f);
@@ -170,7 +177,7 @@ void TestAVClock::audioBufferPauseAndFlush()
     QCOMPARE(out, (std::vector<float>{0.25f, 0.25f, 0.25f, 0.25f, 0, 0, 0, 0}));
 }
 
-void TestAVClock::nullOutputConsumes()
+void TestAVSupport::nullOutputConsumes()
 {
     // Tests run with HX_AUDIO_OUTPUT=null, which no back-end list overrides.
     AudioOutput output;
@@ -196,5 +203,32 @@ void TestAVClock::nullOutputConsumes()
     QVERIFY(!none.open(48000));
 }
 
-QTEST_MAIN(TestAVClock)
-#include "tst_av_clock.moc"
+void TestAVSupport::errorTexts_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<int>("ffmpegError");
+    QTest::addColumn<QString>("contains");
+
+    QTest::newRow("seek") << int(AVError::SeekError) << "at 5 s" << AVERROR(EIO) << "seek error";
+    QTest::newRow("open") << int(AVError::OpenError) << "/a/b.mp4" << AVERROR_INVALIDDATA << "/a/b.mp4";
+    QTest::newRow("no stream") << int(AVError::StreamNotFound) << QString() << 0 << "stream not found";
+}
+
+void TestAVSupport::errorTexts()
+{
+    QFETCH(int, code);
+    QFETCH(QString, detail);
+    QFETCH(int, ffmpegError);
+    QFETCH(QString, contains);
+
+    const AVError error(AVError::ErrorCode(code), detail, ffmpegError);
+    QCOMPARE(int(error.error()), code);
+    QVERIFY2(error.string().contains(contains, Qt::CaseInsensitive), qPrintable(error.string()));
+    QCOMPARE(error.ffmpegErrorCode(), ffmpegError);
+    QCOMPARE(error.ffmpegErrorString().isEmpty(), ffmpegError == 0);
+    QCOMPARE(int(AVError().error()), int(AVError::NoError));
+}
+
+QTEST_MAIN(TestAVSupport)
+#include "tst_av_support.moc"
