@@ -3,6 +3,7 @@
 #include "audio_output.h"
 #include "av_clock.h"
 #include "player_engine.h"
+#include "video_capture.h"
 #include "video_frame_filter.h"
 #include "video_renderer.h"
 
@@ -115,6 +116,13 @@ VideoFrame AVPlayer::displayedFrame() const { return d->displayed; }
 void AVPlayer::installFilter(VideoFrameFilter *filter) { d->installFilter(filter); }
 bool AVPlayer::uninstallFilter(VideoFrameFilter *filter) { return d->uninstallFilter(filter); }
 QList<VideoFrameFilter *> AVPlayer::videoFilters() const { return d->filters(); }
+
+VideoCapture *AVPlayer::videoCapture()
+{
+    auto *capture = findChild<VideoCapture *>(QString(), Qt::FindDirectChildrenOnly);
+    return capture ? capture : new VideoCapture(this);
+}
+
 void AVPlayer::setPlayerIndex(int index) { d->index = index; }
 int AVPlayer::playerIndex() const { return d->index; }
 void AVPlayer::setRenderDivisor(int divisor) { PlayerEngine::renderDivisor = qMax(0, divisor); }

@@ -15,6 +15,7 @@ class AudioOutput;
 class AVClock;
 class PlayerEngine;
 class VideoFrame;
+class VideoCapture;
 class VideoFrameFilter;
 class VideoRenderer;
 
@@ -95,6 +96,8 @@ public:
     void installFilter(VideoFrameFilter *filter);
     bool uninstallFilter(VideoFrameFilter *filter);
     QList<VideoFrameFilter *> videoFilters() const;
+    // Saves the displayed picture; made on first use, owned by the player.
+    VideoCapture *videoCapture();
 
     // Number that labels this player's log lines.
     void setPlayerIndex(int index);

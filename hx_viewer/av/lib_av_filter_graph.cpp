@@ -2,6 +2,9 @@
 
 #include "hx_av_log.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
@@ -44,6 +47,31 @@ AVFrame *withPositiveStrides(AVFrame *frame)
     return copy;
 }
 
+QString LibAVFilterGraph::effectiveText(const QString &text)
+{
+    static const QRegularExpression special(QStringLiteral("[\\[\\];'\"\\\\]"));
+    static const QRegularExpression toRgb(QStringLiteral("^format=(pix_fmts=)?rgb24$"));
+    static const QRegularExpression yuvSafe(QStringLiteral("^(hflip|vflip|null|eq(=[^=:]+=[^=:]+(:[^=:]+=[^=:]+)*)?)$"));
+    if (text.contains(special))
+        return text;
+    const QStringList steps = text.split(QLatin1Char(','));
+    QStringList kept;
+    bool dropped = false;
+    for (const QString &raw : steps) {
+        const QString step = raw.trimmed();
+        if (toRgb.match(step).hasMatch()) {
+            dropped = true;
+        } else if (yuvSafe.match(step).hasMatch()) {
+            kept.append(step);
+        } else {
+            return text;
+        }
+    }
+    if (!dropped)
+        return text;
+    return kept.isEmpty() ? QStringLiteral("null") : kept.join(QLatin1Char(','));
+}
+
 bool LibAVFilterGraph::Input::operator==(const Input &o) const
 {
     return width == o.width && height == o.height && format == o.format
@@ -68,12 +96,6 @@ void LibAVFilterGraph::setOutputFormat(AVPixelFormat format)
     if (format == m_outputFormat)
         return;
     m_outputFormat = format;
-    m_dirty = true;
-}
-
-void LibAVFilterGraph::reset()
-{
-    freeGraph();
     m_dirty = true;
 }
 
@@ -163,7 +185,7 @@ void LibAVFilterGraph::rebuild()
     m_dirty = false;
     m_failed = false;
     m_lastError.clear();
-    const QByteArray text = m_text.trimmed().toUtf8();
+    const QByteArray text = effectiveText(m_text.trimmed()).toUtf8();
     if (text.isEmpty()) {
         freeGraph();
         if (m_outputFormat != AV_PIX_FMT_NONE && m_outputFormat != m_input.format && !build("null"))

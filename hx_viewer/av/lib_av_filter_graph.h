@@ -50,8 +50,15 @@ public:
     bool isValid() const { return !m_failed; }
     QString lastError() const { return m_lastError; }
 
-    // Frees the graph; the next frame builds it again.
-    void reset();
+    // The graph actually run for a text. A chain of filters that work on
+    // the decoder's YUV pictures as well as on RGB (hflip, vflip, eq, null)
+    // runs without the "format=pix_fmts=rgb24" steps in it: the picture is
+    // the same, but eq no longer makes libavfilter convert RGB back to
+    // YUV 4:4:4 and then to the display format (many times the cost of the
+    // filter itself at 1080p), the flips move half the bytes,
+    // and the colours stay those of the unfiltered picture because the one
+    // YUV to RGB conversion is the display's own. Other texts run as given.
+    static QString effectiveText(const QString &text);
 
 private:
     struct Input

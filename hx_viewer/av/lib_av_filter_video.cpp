@@ -52,6 +52,16 @@ bool LibAVFilterVideo::installTo(AVPlayer *player)
     return true;
 }
 
+bool LibAVFilterVideo::isInstalled() const
+{
+    return !m_player.isNull();
+}
+
+AVPlayer *LibAVFilterVideo::player() const
+{
+    return m_player.data();
+}
+
 bool LibAVFilterVideo::uninstall()
 {
     if (!m_player)
@@ -65,7 +75,10 @@ bool LibAVFilterVideo::filterFrame(const AVFrame *in, AVFrame *out)
 {
     if (!in || !out)
         return false;
-    m_graph.setText(options());
+    const QString text = options();
+    if (text.trimmed().isEmpty())
+        return false;
+    m_graph.setText(text);
     AVRational timeBase = in->time_base;
     if (timeBase.num <= 0 || timeBase.den <= 0)
         timeBase = AVRational{1, AV_TIME_BASE};

@@ -33,8 +33,8 @@ public:
     // while the player runs or is paused.
     bool installTo(AVPlayer *player);
     bool uninstall();
-    bool isInstalled() const { return !m_player.isNull(); }
-    AVPlayer *player() const { return m_player.data(); }
+    bool isInstalled() const;
+    AVPlayer *player() const;
 
     // Runs on the player's decoding thread.
     bool filterFrame(const AVFrame *in, AVFrame *out) override;

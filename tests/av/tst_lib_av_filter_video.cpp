@@ -57,10 +57,13 @@ private slots:
     void equaliser();
     void filtersRunInInstallationOrder();
     void changesTakeEffectOnNextFrame();
-    void nullGraphKeepsPixels();
     void rebuildsWhenInputSizeChanges();
     void badTextRecoversWhenMended();
     void heldBackFramePassesUnfiltered();
+    void effectiveText_data();
+    void effectiveText();
+    void effectiveGraphShowsTheSamePicture_data();
+    void effectiveGraphShowsTheSamePicture();
 };
 
 void TestLibAVFilterVideo::mirror_data()
@@ -230,29 +233,6 @@ void TestLibAVFilterVideo::changesTakeEffectOnNextFrame()
     QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
 }
 
-void TestLibAVFilterVideo::nullGraphKeepsPixels()
-{
-    LibAVFilterVideo flip;
-    flip.setOptions(QStringLiteral("format=pix_fmts=rgb24,hflip,vflip"));
-    FramePtr in(hxtest::makeMarkedFrame(64, 48, kMark));
-    FramePtr out(av_frame_alloc());
-    QVERIFY(flip.filterFrame(in.get(), out.get()));
-    QCOMPARE(out->format, int(AV_PIX_FMT_RGB24));
-    QCOMPARE(out->pts, in->pts);
-
-    flip.setOptions(QStringLiteral("null"));
-    FramePtr same(av_frame_alloc());
-    QVERIFY(flip.filterFrame(in.get(), same.get()));
-    QCOMPARE(same->format, in->format);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane ? 24 : 48;
-        const int bytes = plane ? 32 : 64;
-        for (int y = 0; y < rows; ++y)
-            QVERIFY(memcmp(same->data[plane] + y * same->linesize[plane],
-                           in->data[plane] + y * in->linesize[plane], bytes) == 0);
-    }
-}
-
 void TestLibAVFilterVideo::rebuildsWhenInputSizeChanges()
 {
     LibAVFilterGraph chain;
@@ -308,6 +288,82 @@ void TestLibAVFilterVideo::heldBackFramePassesUnfiltered()
     FramePtr target(av_frame_alloc());
     QVERIFY(!filter.filterFrame(in.get(), target.get()));
     QCOMPARE(corner(runFilters({&filter}, in.get()).get()), QStringLiteral("TL"));
+}
+
+void TestLibAVFilterVideo::effectiveText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("effective");
+
+    QTest::newRow("mirror") << "format=pix_fmts=rgb24,hflip,vflip" << "hflip,vflip";
+    QTest::newRow("one flip") << "format=pix_fmts=rgb24,vflip" << "vflip";
+    QTest::newRow("eq") << "format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450"
+                        << "eq=brightness=0.100:contrast=1.450";
+    QTest::newRow("eq one term") << "format=pix_fmts=rgb24,eq=contrast=0.946" << "eq=contrast=0.946";
+    QTest::newRow("conversion only") << "format=pix_fmts=rgb24" << "null";
+    QTest::newRow("short format") << "format=rgb24,hflip" << "hflip";
+    QTest::newRow("trailing conversion") << "hflip,vflip,format=pix_fmts=rgb24" << "hflip,vflip";
+    QTest::newRow("no conversion") << "hflip,vflip" << "hflip,vflip";
+    QTest::newRow("other format") << "format=pix_fmts=gray,hflip" << "format=pix_fmts=gray,hflip";
+    QTest::newRow("other filter") << "format=pix_fmts=rgb24,hflip,lutrgb=r=0"
+                                  << "format=pix_fmts=rgb24,hflip,lutrgb=r=0";
+    QTest::newRow("quoted expression") << "format=pix_fmts=rgb24,eq=brightness='0.1'"
+                                       << "format=pix_fmts=rgb24,eq=brightness='0.1'";
+    QTest::newRow("labels") << "format=pix_fmts=rgb24,split[a][b];[a][b]hstack"
+                            << "format=pix_fmts=rgb24,split[a][b];[a][b]hstack";
+    QTest::newRow("broken") << "format=pix_fmts=rgb24,hflip," << "format=pix_fmts=rgb24,hflip,";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestLibAVFilterVideo::effectiveText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, effective);
+    QCOMPARE(LibAVFilterGraph::effectiveText(text), effective);
+}
+
+void TestLibAVFilterVideo::effectiveGraphShowsTheSamePicture_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("mirror") << "format=pix_fmts=rgb24,hflip,vflip";
+    QTest::newRow("eq") << "format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450";
+    QTest::newRow("eq low") << "format=pix_fmts=rgb24,eq=brightness=-0.300:contrast=0.600";
+}
+
+void TestLibAVFilterVideo::effectiveGraphShowsTheSamePicture()
+{
+    QFETCH(QString, text);
+    // A trailing "copy" keeps the text as written: the slow but literal graph.
+    LibAVFilterGraph literal;
+    literal.setText(text + QStringLiteral(",copy"));
+    literal.setOutputFormat(AV_PIX_FMT_BGRA);
+    LibAVFilterGraph effective;
+    effective.setText(text);
+    effective.setOutputFormat(AV_PIX_FMT_BGRA);
+    QCOMPARE(LibAVFilterGraph::effectiveText(literal.text()), literal.text());
+
+    FramePtr in(hxtest::makeGradientFrame(96, 64, 60, 200));
+    // Some colour, so that a mixed-up conversion would show; kept within
+    // what RGB can hold, which the literal graph's detour would clip.
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            in->data[1][y * in->linesize[1] + x] = uint8_t(116 + x / 4);
+            in->data[2][y * in->linesize[2] + x] = uint8_t(140 - y / 4);
+        }
+    }
+    const QImage a = hxtest::toImage(FramePtr(literal.filter(in.get(), kTimeBase)).get());
+    const QImage b = hxtest::toImage(FramePtr(effective.filter(in.get(), kTimeBase)).get());
+    QVERIFY(!a.isNull() && a.size() == b.size());
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            worst = qMax(worst, qMax(qAbs(qRed(p) - qRed(q)),
+                                     qMax(qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q)))));
+        }
+    }
+    QVERIFY2(worst <= 6, qPrintable(QString::number(worst)));
 }
 
 QTEST_GUILESS_MAIN(TestLibAVFilterVideo)

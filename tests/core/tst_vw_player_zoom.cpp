@@ -1,3 +1,6 @@
+#include "hx_test_media.h"
+
+#include "audio_output.h"
 #include "av_player.h"
 #include "lib_av_filter_video.h"
 #include "video_frame.h"
@@ -5,7 +8,9 @@
 #include "video_renderer.h"
 #include "vw_player_zoom.h"
 
+#include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -18,9 +23,21 @@ class PlayerZoom : public VwPlayerZoom
 public:
     int refreshesF = 0;
     int refreshesR = 0;
+    // Show the paused picture again as the camera player does.
+    bool refreshPaused = false;
 
-    void refreshFront() override { ++refreshesF; }
-    void refreshRear() override { ++refreshesR; }
+    void refreshFront() override
+    {
+        ++refreshesF;
+        if (refreshPaused && _playerF->isPaused())
+            _playerF->setPosition(_playerF->position());
+    }
+    void refreshRear() override
+    {
+        ++refreshesR;
+        if (refreshPaused && _playerR->isPaused())
+            _playerR->setPosition(_playerR->position());
+    }
 
     // What a swap does to the outputs: the pane renderers change players.
     void swap()
@@ -48,6 +65,34 @@ bool installedLast(AVPlayer *player, LibAVFilterVideo *filter)
     return !filters.isEmpty() && filters.last() == filter && filter->player() == player;
 }
 
+struct Look
+{
+    int code = -1;
+    bool flipped = false;
+    int body = 0;
+};
+
+// Frame number, orientation and body brightness of a coded test picture.
+Look lookAt(const VideoFrame &frame)
+{
+    Look look;
+    const QImage image = frame.image();
+    if (image.isNull())
+        return look;
+    const int upper = qGray(image.pixel(image.width() / 2, image.height() / 4));
+    const int lower = qGray(image.pixel(image.width() / 2, image.height() * 3 / 4));
+    look.flipped = upper > lower;
+    look.body = qMax(upper, lower);
+    look.code = hxReadFrameCode(look.flipped ? image.mirrored(true, true) : image);
+    return look;
+}
+
+bool waitForSeek(AVPlayer *player)
+{
+    QSignalSpy seeks(player, &AVPlayer::seekFinished);
+    return seeks.count() > 0 || seeks.wait(5000);
+}
+
 } // namespace
 
 class TestVwPlayerZoom : public QObject
@@ -67,6 +112,7 @@ private slots:
     void zoomWithoutOutputs();
     void clearCamera_data();
     void clearCamera();
+    void pausedPairShowsChanges();
 };
 
 void TestVwPlayerZoom::equaliser_data()
@@ -358,6 +404,67 @@ void TestVwPlayerZoom::clearCamera()
     QCOMPARE(zoom.overview(true)->currentFrame().isValid(), !blankMain);
     QCOMPARE(zoom.rendererSub()->currentFrame().isValid(), blankMain);
     QCOMPARE(zoom.overview(false)->currentFrame().isValid(), blankMain);
+}
+
+void TestVwPlayerZoom::pausedPairShowsChanges()
+{
+    if (hxFfmpegPath().isEmpty())
+        QSKIP("ffmpeg is not installed: cannot make test media");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("coded.mp4"));
+    HxTestVideoSpec spec;
+    spec.seconds = 6.0;
+    QString error;
+    QVERIFY2(hxMakeCodedVideo(file, spec, &error), qPrintable(error));
+
+    PlayerZoom zoom;
+    zoom.refreshPaused = true;
+    AVPlayer *players[] = {zoom.playerF(), zoom.playerR()};
+    for (AVPlayer *player : players) {
+        player->audio()->setBackends({});
+        player->setSeekType(KeyFrameSeek);
+        player->setFile(file);
+        QVERIFY(player->load());
+        QTRY_VERIFY_WITH_TIMEOUT(player->isLoaded(), 10000);
+        player->play();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerF()->displayedFrame()).code >= 40, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerR()->displayedFrame()).code >= 40, 10000);
+    for (AVPlayer *player : players)
+        player->pause(true);
+    const Look front = lookAt(zoom.playerF()->displayedFrame());
+    const Look rear = lookAt(zoom.playerR()->displayedFrame());
+    QVERIFY(!front.flipped && !rear.flipped);
+
+    // Mirroring the main pane shows the same front frame mirrored at once.
+    zoom.onToggleHFlipMain();
+    QVERIFY(waitForSeek(zoom.playerF()));
+    zoom.onToggleVFlipMain();
+    QVERIFY(waitForSeek(zoom.playerF()));
+    QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerF()->displayedFrame()).flipped, 3000);
+    QCOMPARE(lookAt(zoom.playerF()->displayedFrame()).code, front.code);
+    QCOMPARE(lookAt(zoom.rendererMain()->currentFrame()).code, front.code);
+    QVERIFY(!lookAt(zoom.playerR()->displayedFrame()).flipped);
+
+    // Brightness reaches both cameras.
+    QSlider brightness;
+    brightness.setRange(0, 100);
+    brightness.setValue(50);
+    connect(&brightness, &QSlider::valueChanged, &zoom, &VwPlayerZoom::onSetBrightness);
+    brightness.setValue(70);
+    QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerF()->displayedFrame()).body > front.body + 20, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerR()->displayedFrame()).body > rear.body + 20, 3000);
+    QCOMPARE(lookAt(zoom.playerF()->displayedFrame()).code, front.code);
+    QCOMPARE(lookAt(zoom.playerR()->displayedFrame()).code, rear.code);
+    QVERIFY(lookAt(zoom.playerF()->displayedFrame()).flipped);
+
+    // The overview of a paused pane shows the paused picture as filtered.
+    QVERIFY(zoom.startZoom(false));
+    QTRY_COMPARE_WITH_TIMEOUT(lookAt(zoom.overview(false)->currentFrame()).code, rear.code, 3000);
+    QVERIFY(lookAt(zoom.overview(false)->currentFrame()).body > rear.body + 20);
+    QCOMPARE(zoom.rendererSub()->regionOfInterest(), QRectF(0.25, 0.25, 0.5, 0.5));
+    for (AVPlayer *player : players)
+        player->stop();
 }
 
 QTEST_MAIN(TestVwPlayerZoom)

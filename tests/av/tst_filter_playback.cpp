@@ -1,0 +1,479 @@
+#include "hx_test_media.h"
+
+#include "av_player.h"
+#include "lib_av_filter_video.h"
+#include "video_capture.h"
+#include "video_renderer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QOpenGLWidget>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+#include <unistd.h>
+
+using namespace av;
+
+namespace {
+
+constexpr int kFps = 30;
+const QString kMirror = QStringLiteral("format=pix_fmts=rgb24,hflip,vflip");
+const QString kEq = QStringLiteral("format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450");
+const QString kDarker = QStringLiteral("format=pix_fmts=rgb24,eq=brightness=-0.200");
+
+// What a picture of the coded recordings shows: its frame number, whether it
+// is upside down (the coloured body on top) and how bright the body is.
+struct Look
+{
+    int code = -1;
+    bool flipped = false;
+    int body = 0;
+};
+
+Look lookAt(const QImage &image)
+{
+    Look look;
+    if (image.isNull())
+        return look;
+    const int upper = qGray(image.pixel(image.width() / 2, image.height() / 4));
+    const int lower = qGray(image.pixel(image.width() / 2, image.height() * 3 / 4));
+    look.flipped = upper > lower;
+    look.body = qMax(upper, lower);
+    look.code = hxReadFrameCode(look.flipped ? image.mirrored(true, true) : image);
+    return look;
+}
+
+class Recorder : public VideoRenderer
+{
+public:
+    VideoRendererId id() const override { return 1001; }
+
+    QVector<Look> looks;
+
+    Look last() const { return looks.isEmpty() ? Look() : looks.last(); }
+    int lastCode() const { return last().code; }
+
+protected:
+    void onUpdate() override
+    {
+        if (currentFrame().isValid())
+            looks.append(lookAt(currentFrame().image()));
+    }
+};
+
+bool loadAndWait(AVPlayer &player, const QString &file)
+{
+    player.setFile(file);
+    if (!player.load())
+        return false;
+    return QTest::qWaitFor([&] {
+        return player.mediaStatus() == LoadedMedia || player.mediaStatus() == InvalidMedia;
+    }, 10000) && player.mediaStatus() == LoadedMedia;
+}
+
+bool startAndWait(AVPlayer &player, Recorder &recorder, int code)
+{
+    player.play();
+    return QTest::qWaitFor([&] { return recorder.lastCode() >= code; }, 10000);
+}
+
+// Asks a paused player to show its picture again, as the player pair does
+// after a filter change, and waits for it.
+bool refresh(AVPlayer &player)
+{
+    QSignalSpy seeks(&player, &AVPlayer::seekFinished);
+    player.setPosition(player.position());
+    return seeks.wait(5000);
+}
+
+QColor cellColor(int column, int row)
+{
+    return QColor::fromHsv((row * 4 + column) * 22, 255, 255);
+}
+
+// 320x180 picture in 4x4 cells of different colours.
+QImage grid()
+{
+    QImage image(320, 180, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, cellColor(x / 80, y / 45));
+    return image;
+}
+
+bool near(const QColor &a, const QColor &b)
+{
+    const int tolerance = 30;
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+} // namespace
+
+class TestFilterPlayback : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void filtersChangeWhilePlaying();
+    void pausedRefresh_data();
+    void pausedRefresh();
+    void capture_data();
+    void capture();
+    void captureFailure_data();
+    void captureFailure();
+    void severalOutputs();
+    void regionOfInterest_data();
+    void regionOfInterest();
+
+private:
+    QString media() const { return m_dir.filePath(QStringLiteral("coded.mp4")); }
+
+    QTemporaryDir m_dir;
+    int m_plainBody = 0;
+};
+
+void TestFilterPlayback::initTestCase()
+{
+    if (hxFfmpegPath().isEmpty())
+        QSKIP("ffmpeg is not installed: cannot make test media");
+    QVERIFY(m_dir.isValid());
+    HxTestVideoSpec spec;
+    spec.seconds = 12.0;
+    QString error;
+    QVERIFY2(hxMakeCodedVideo(media(), spec, &error), qPrintable(error));
+    const QColor body = hxTestBodyColor();
+    m_plainBody = qGray(body.rgb());
+}
+
+void TestFilterPlayback::filtersChangeWhilePlaying()
+{
+    AVPlayer player;
+    Recorder recorder;
+    player.setRenderer(&recorder);
+    QVERIFY(loadAndWait(player, media()));
+    QVERIFY(startAndWait(player, recorder, 5));
+    QVERIFY(!recorder.last().flipped);
+    QVERIFY(qAbs(recorder.last().body - m_plainBody) <= 8);
+
+    LibAVFilterVideo mirror;
+    mirror.setOptions(kMirror);
+    QVERIFY(mirror.installTo(&player));
+    QVERIFY(mirror.isInstalled());
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.last().flipped, 5000);
+    QVERIFY(recorder.lastCode() >= 0);
+
+    // A second filter runs after the first: mirrored and brighter.
+    auto eq = std::make_unique<LibAVFilterVideo>();
+    eq->setOptions(kEq);
+    eq->installTo(&player);
+    QCOMPARE(player.videoFilters(), (QList<VideoFrameFilter *>{&mirror, eq.get()}));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.last().body > m_plainBody + 10, 5000);
+    QVERIFY(recorder.last().flipped);
+
+    // New options take effect on the following frames.
+    eq->setOptions(kDarker);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.last().body < m_plainBody - 10, 5000);
+
+    QVERIFY(mirror.uninstall());
+    QVERIFY(!mirror.uninstall());
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.last().flipped, 5000);
+    // Deleting an installed filter takes it off the player.
+    eq.reset();
+    QCOMPARE(player.videoFilters(), QList<VideoFrameFilter *>());
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(recorder.last().body - m_plainBody) <= 8, 5000);
+
+    // A text FFmpeg rejects changes nothing and playback goes on.
+    LibAVFilterVideo bad;
+    bad.setOptions(QStringLiteral("format=pix_fmts=rgb24,nosuchfilter"));
+    bad.installTo(&player);
+    const int from = recorder.looks.size();
+    const int code = recorder.lastCode();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.lastCode() >= code + 15, 5000);
+    for (int i = from + 4; i < recorder.looks.size(); ++i) {
+        QVERIFY(!recorder.looks[i].flipped);
+        QVERIFY(qAbs(recorder.looks[i].body - m_plainBody) <= 8);
+    }
+    QCOMPARE(player.state(), AVPlayer::PlayingState);
+
+    QVector<int> codes;
+    for (const Look &look : qAsConst(recorder.looks))
+        codes << look.code;
+    QVERIFY(std::is_sorted(codes.begin(), codes.end()));
+    QVERIFY(codes.first() >= 0);
+    player.stop();
+}
+
+void TestFilterPlayback::pausedRefresh_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<bool>("flipped");
+    QTest::addColumn<int>("brighter");
+
+    QTest::newRow("mirror") << kMirror << true << 0;
+    QTest::newRow("eq") << kEq << false << 1;
+    QTest::newRow("both") << kEq + QStringLiteral(",hflip,vflip") << true << 1;
+    QTest::newRow("rejected") << QStringLiteral("format=pix_fmts=rgb24,hflip,,") << false << 0;
+}
+
+void TestFilterPlayback::pausedRefresh()
+{
+    QFETCH(QString, options);
+    QFETCH(bool, flipped);
+    QFETCH(int, brighter);
+
+    AVPlayer player;
+    Recorder recorder;
+    player.setRenderer(&recorder);
+    player.setSeekType(KeyFrameSeek);
+    QVERIFY(loadAndWait(player, media()));
+    QVERIFY(startAndWait(player, recorder, 40));
+    player.pause(true);
+    const int shown = recorder.lastCode();
+
+    LibAVFilterVideo filter;
+    filter.setOptions(options);
+    filter.installTo(&player);
+    QVERIFY(refresh(player));
+    // Exactly the paused frame again, not the key frame before it.
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.last().flipped, flipped, 2000);
+    QCOMPARE(recorder.lastCode(), shown);
+    if (brighter)
+        QVERIFY(recorder.last().body > m_plainBody + 10);
+    else
+        QVERIFY(qAbs(recorder.last().body - m_plainBody) <= 8);
+    QCOMPARE(lookAt(player.displayedFrame().image()).code, shown);
+    QVERIFY(player.isPaused());
+
+    filter.uninstall();
+    QVERIFY(refresh(player));
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.last().flipped, 2000);
+    QCOMPARE(recorder.lastCode(), shown);
+    QVERIFY(qAbs(recorder.last().body - m_plainBody) <= 8);
+    player.stop();
+}
+
+void TestFilterPlayback::capture_data()
+{
+    QTest::addColumn<bool>("async");
+    QTest::addColumn<QString>("options");
+
+    QTest::newRow("sync") << false << QString();
+    QTest::newRow("async") << true << QString();
+    QTest::newRow("sync, mirrored") << false << kMirror;
+    QTest::newRow("async, mirrored and brighter") << true << kEq + QStringLiteral(",hflip,vflip");
+}
+
+void TestFilterPlayback::capture()
+{
+    QFETCH(bool, async);
+    QFETCH(QString, options);
+
+    AVPlayer player;
+    Recorder recorder;
+    player.setRenderer(&recorder);
+    player.setSeekType(KeyFrameSeek);
+    QVERIFY(loadAndWait(player, media()));
+    QVERIFY(startAndWait(player, recorder, 20));
+    player.pause(true);
+    LibAVFilterVideo filter;
+    if (!options.isEmpty()) {
+        filter.setOptions(options);
+        filter.installTo(&player);
+        QVERIFY(refresh(player));
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.last().flipped, 2000);
+    }
+    const Look shown = recorder.last();
+    QVERIFY(shown.code >= 20);
+
+    QTemporaryDir folder;
+    VideoCapture *capture = player.videoCapture();
+    QVERIFY(capture);
+    QCOMPARE(player.videoCapture(), capture);
+    QCOMPARE(capture->saveFormat(), QStringLiteral("jpg"));
+    capture->setAsync(async);
+    capture->setCaptureDir(folder.path());
+    capture->setCaptureName(QStringLiteral("20250101_CH1_"));
+    capture->setSaveFormat(QStringLiteral("jpg"));
+    QSignalSpy saved(capture, &VideoCapture::saved);
+    QSignalSpy failed(capture, &VideoCapture::failed);
+    capture->capture();
+    if (async)
+        QVERIFY(saved.wait(10000));
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(failed.count(), 0);
+
+    // Named after the displayed frame's time stamp, with three decimals.
+    const QString path = saved.first().at(0).toString();
+    const QString stamp = QString::number(shown.code / double(kFps), 'f', 3);
+    QCOMPARE(path, QDir(folder.path()).filePath(QStringLiteral("20250101_CH1_") + stamp + QStringLiteral(".jpg")));
+    QVERIFY(QRegularExpression(QStringLiteral("_CH1_\\d+\\.\\d{3}\\.jpg$")).match(path).hasMatch());
+
+    // The picture as displayed, filters included, at the video's full size.
+    QImage picture;
+    QVERIFY(picture.load(path, "JPG"));
+    QCOMPARE(picture.size(), QSize(320, 180));
+    const Look captured = lookAt(picture);
+    QCOMPARE(captured.code, shown.code);
+    QCOMPARE(captured.flipped, shown.flipped);
+    QVERIFY(qAbs(captured.body - shown.body) <= 8);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    player.stop();
+}
+
+void TestFilterPlayback::captureFailure_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("missing folder") << "missing/deeper" << "jpg" << true;
+    QTest::newRow("file as folder") << "plain.txt" << "jpg" << true;
+    QTest::newRow("read-only folder") << "locked" << "jpg" << true;
+    QTest::newRow("unknown format") << "." << "nosuchformat" << true;
+    QTest::newRow("nothing shown") << "." << "jpg" << false;
+}
+
+void TestFilterPlayback::captureFailure()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, format);
+    QFETCH(bool, shown);
+
+    QTemporaryDir sandbox;
+    QFile plain(sandbox.filePath(QStringLiteral("plain.txt")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(QDir(sandbox.path()).mkdir(QStringLiteral("locked")));
+    QFile::setPermissions(sandbox.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    if (folder == QLatin1String("locked") && geteuid() == 0)
+        QSKIP("running as root: no folder is read-only");
+
+    AVPlayer player;
+    Recorder recorder;
+    player.setRenderer(&recorder);
+    QVERIFY(loadAndWait(player, media()));
+    if (shown) {
+        QVERIFY(startAndWait(player, recorder, 3));
+        player.pause(true);
+    }
+    VideoCapture *capture = player.videoCapture();
+    capture->setAsync(false);
+    capture->setCaptureDir(sandbox.filePath(folder));
+    capture->setCaptureName(QStringLiteral("still_"));
+    capture->setSaveFormat(format);
+    QSignalSpy saved(capture, &VideoCapture::saved);
+    QSignalSpy failed(capture, &VideoCapture::failed);
+    capture->capture();
+    capture->setAsync(true);
+    capture->capture();
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 2, 5000);
+    QTest::qWait(50);
+    QCOMPARE(saved.count(), 0);
+    const QStringList left = QDir(sandbox.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(left, (QStringList{QStringLiteral("locked"), QStringLiteral("plain.txt")}));
+    QVERIFY(QDir(sandbox.filePath(QStringLiteral("locked"))).isEmpty());
+    QFile::setPermissions(sandbox.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    player.stop();
+}
+
+void TestFilterPlayback::severalOutputs()
+{
+    AVPlayer player;
+    Recorder pane;
+    Recorder overview;
+    player.setRenderer(&pane);
+    QVERIFY(loadAndWait(player, media()));
+    QVERIFY(startAndWait(player, pane, 3));
+
+    // An output added while playing shows the current picture at once.
+    player.addVideoRenderer(&overview);
+    QCOMPARE(player.videoOutputs(), (QList<VideoRenderer *>{&pane, &overview}));
+    QVERIFY(!overview.looks.isEmpty());
+    pane.setRegionOfInterest(QRectF(0.25, 0.25, 0.5, 0.5));
+    overview.setOutAspectRatioMode(VideoRenderer::CustomAspectRation);
+    overview.setOutAspectRatio(16.0 / 9.0);
+    const int code = pane.lastCode();
+    QTRY_VERIFY_WITH_TIMEOUT(overview.lastCode() >= code + 10, 5000);
+    // Both outputs get every picture; the zoom of one is not the other's.
+    QCOMPARE(overview.lastCode(), pane.lastCode());
+    QCOMPARE(overview.regionOfInterest(), QRectF());
+    QCOMPARE(overview.realROI(), QRect(0, 0, 320, 180));
+    QCOMPARE(pane.realROI(), QRect(80, 45, 160, 90));
+
+    player.removeVideoRenderer(&overview);
+    QCOMPARE(player.videoOutputs(), QList<VideoRenderer *>{&pane});
+    const int stoppedAt = overview.looks.size();
+    const int paneAt = pane.lastCode();
+    QTRY_VERIFY_WITH_TIMEOUT(pane.lastCode() >= paneAt + 5, 5000);
+    QCOMPARE(overview.looks.size(), stoppedAt);
+    player.stop();
+}
+
+void TestFilterPlayback::regionOfInterest_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QRectF>("roi");
+    QTest::addColumn<QPoint>("firstCell");
+    QTest::addColumn<int>("cells");
+
+    for (int id : {VideoRendererId_Widget, VideoRendererId_OpenGLWidget}) {
+        const char *name = id == VideoRendererId_Widget ? "widget" : "opengl";
+        QTest::addRow("%s whole picture", name) << id << QRectF(0, 0, 0, 0) << QPoint(0, 0) << 4;
+        QTest::addRow("%s centre, 2x", name) << id << QRectF(0.25, 0.25, 0.5, 0.5) << QPoint(1, 1) << 2;
+        QTest::addRow("%s top left, 2x", name) << id << QRectF(0, 0, 0.5, 0.5) << QPoint(0, 0) << 2;
+        QTest::addRow("%s bottom right, 2x", name) << id << QRectF(0.5, 0.5, 0.5, 0.5) << QPoint(2, 2) << 2;
+    }
+}
+
+void TestFilterPlayback::regionOfInterest()
+{
+    QFETCH(int, id);
+    QFETCH(QRectF, roi);
+    QFETCH(QPoint, firstCell);
+    QFETCH(int, cells);
+
+    std::unique_ptr<VideoRenderer> renderer(VideoRenderer::create(id));
+    QVERIFY(renderer);
+    if (!renderer->isAvailable())
+        QSKIP("no OpenGL context on this display");
+    renderer->setOutAspectRatioMode(VideoRenderer::VideoAspectRatio);
+    QWidget *widget = renderer->widget();
+    widget->resize(320, 180);
+    renderer->receive(VideoFrame(grid(), 0.5));
+    renderer->setRegionOfInterest(roi);
+    QImage shot;
+    if (auto *gl = qobject_cast<QOpenGLWidget *>(widget)) {
+        gl->show();
+        QVERIFY(QTest::qWaitForWindowExposed(gl));
+        shot = gl->grabFramebuffer();
+    } else {
+        shot = widget->grab().toImage();
+    }
+    shot = shot.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shot.size(), QSize(320, 180));
+
+    // Each source cell shown fills (4 / cells) times its own size.
+    const int w = 320 / cells;
+    const int h = 180 / cells;
+    for (int row = 0; row < cells; ++row) {
+        for (int column = 0; column < cells; ++column) {
+            const QPoint probe(column * w + w / 2, row * h + h / 2);
+            const QColor expected = cellColor(firstCell.x() + column, firstCell.y() + row);
+            const QColor seen = shot.pixelColor(probe);
+            QVERIFY2(near(seen, expected), qPrintable(QStringLiteral("(%1,%2) is %3, expected %4")
+                                                          .arg(probe.x()).arg(probe.y())
+                                                          .arg(seen.name(), expected.name())));
+        }
+    }
+}
+
+QTEST_MAIN(TestFilterPlayback)
+#include "tst_filter_playback.moc"
