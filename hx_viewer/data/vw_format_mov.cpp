@@ -5,8 +5,13 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,22 +52,38 @@ QByteArray typeName(quint32 type)
     return name;
 }
 
-// One hexadecimal reading in 1/16 g: two-digit values above 1F are negative.
-float decodeAcceleration(const QByteArray &field)
+// A field of a text entry: the bytes between two separators.
+struct Field
 {
-    bool ok = false;
-    int raw = field.toInt(&ok, 16);
-    if (!ok)
-        raw = 0;
+    const char *begin = nullptr;
+    const char *end = nullptr;
+};
+
+// Whole-field integer in the given base; 0 when the field is not one.
+int parseInt(const Field &field, int base)
+{
+    int value = 0;
+    const auto result = std::from_chars(field.begin, field.end, value, base);
+    return (result.ec == std::errc() && result.ptr == field.end) ? value : 0;
+}
+
+// One hexadecimal reading in 1/16 g: two-digit values above 1F are negative.
+float decodeAcceleration(const Field &field)
+{
+    int raw = parseInt(field, 16);
     if (raw > 31)
         raw -= 256;
     return float(raw) * 0.0625f;
 }
 
-double decodeCoordinate(const QByteArray &field)
+// Decimal degrees in single precision, independent of the C locale.
+double decodeCoordinate(const Field &field)
 {
-    const float value = field.toFloat();
-    return std::isfinite(value) ? double(value) : 0.0;
+    float value = 0.0f;
+    const auto result = std::from_chars(field.begin, field.end, value);
+    if (result.ec != std::errc() || result.ptr != field.end || !std::isfinite(value))
+        return 0.0;
+    return double(value);
 }
 
 float clampUnit(float value)
@@ -79,9 +100,19 @@ MOVFormat::MOVFormat(FILE *file, int mode, durationRecord *out, QList<QByteArray
 {
     if (!m_file)
         return;
-    if (fseeko(m_file, 0, SEEK_END) != 0)
-        return;
-    m_fileSize = qMax<qint64>(0, ftello(m_file));
+    // Reads go straight to the descriptor when there is one: stdio would
+    // make a system call for every seek, and the reader seeks for nearly
+    // every read.
+    m_fd = fileno(m_file);
+    struct stat status;
+    if (m_fd >= 0 && fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        m_fileSize = status.st_size;
+    } else {
+        m_fd = -1;
+        if (fseeko(m_file, 0, SEEK_END) != 0)
+            return;
+        m_fileSize = qMax<qint64>(0, ftello(m_file));
+    }
 
     if (mode == MODE_DURATION)
         readDuration(out);
@@ -111,15 +142,47 @@ void MOVFormat::setPath(std::initializer_list<quint32> types, const char *format
     qstrncpy(m_format, format ? format : "", sizeof m_format);
 }
 
-bool MOVFormat::readAt(qint64 offset, void *buffer, qint64 size, quint64 *counter)
+bool MOVFormat::fetch(qint64 offset, char *buffer, qint64 size)
+{
+    fetchedBytes += quint64(size);
+    if (m_fd >= 0) {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t got = pread(m_fd, buffer + done, size_t(size - done), off_t(offset + done));
+            if (got <= 0)
+                return false;
+            done += got;
+        }
+        return true;
+    }
+    if (fseeko(m_file, offset, SEEK_SET) != 0)
+        return false;
+    return std::fread(buffer, 1, size_t(size), m_file) == size_t(size);
+}
+
+// Small reads are served from one block read ahead at their offset: the
+// atom headers of a level and the tables of a stbl lie close together.
+bool MOVFormat::readAt(qint64 offset, void *buffer, qint64 size, quint64 *counter, bool readAhead)
 {
     if (offset < 0 || size < 0 || offset > m_fileSize || size > m_fileSize - offset)
         return false;
-    if (fseeko(m_file, offset, SEEK_SET) != 0)
+    *counter += quint64(size);
+    if (offset >= m_blockOffset && offset + size <= m_blockOffset + m_block.size()) {
+        std::memcpy(buffer, m_block.constData() + (offset - m_blockOffset), size_t(size));
+        return true;
+    }
+    if (!readAhead || size > kBlockSize)
+        return fetch(offset, static_cast<char *>(buffer), size);
+
+    const qint64 blockSize = std::min<qint64>(kBlockSize, m_fileSize - offset);
+    m_block.resize(int(blockSize));
+    if (!fetch(offset, m_block.data(), blockSize)) {
+        m_block.clear();
         return false;
-    const size_t got = fread(buffer, 1, size_t(size), m_file);
-    *counter += got;
-    return got == size_t(size);
+    }
+    m_blockOffset = offset;
+    std::memcpy(buffer, m_block.constData(), size_t(size));
+    return true;
 }
 
 bool MOVFormat::readU32(qint64 offset, quint32 *value)
@@ -292,6 +355,11 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
     if (!readAt(stco + 8, offsets.data(), offsets.size(), &headerBytesRead))
         return;
 
+    // A recording holds one sample a second; reserve for up to an hour.
+    const int expected = int(std::min<qint64>(chunkCount, 3600));
+    gpsRecords.reserve(expected);
+    gSamples.reserve(expected * kMaxReadingsPerSecond);
+
     QByteArray buffer;
     for (int k = 0; k < int(chunkCount); ++k) {
         const quint32 size = sampleSize ? sampleSize : sampleSizes.at(k);
@@ -304,21 +372,25 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
         }
         const qint64 wanted = std::min<qint64>(std::max(size, kMinTextBuffer), kMaxTextSampleBytes);
         const qint64 length = std::min<qint64>(wanted, room);
-        buffer.fill('\0', int(wanted) + 1);
-        if (!readAt(offset, buffer.data(), length, &sampleBytesRead))
+        if (buffer.size() < int(wanted))
+            buffer.resize(int(wanted));
+        // Text samples lie apart, between the video frames: no read-ahead.
+        if (!readAt(offset, buffer.data(), length, &sampleBytesRead, false))
             continue;
 
-        // The text runs to the first zero byte. Writers that fill in the
-        // 16-bit text length (ffmpeg among them) do not zero-terminate, so
-        // the length, when given, ends the text before the bytes that follow
-        // the sample.
+        // The text runs to the first zero byte within the bytes read.
+        // Writers that fill in the 16-bit text length (ffmpeg among them) do
+        // not zero-terminate, so the length, when given, ends the text before
+        // the bytes that follow the sample.
         const int textLength = qFromBigEndian<quint16>(buffer.constData());
-        QByteArray text(buffer.constData() + 2);
-        if (textLength > 0 && textLength < text.size())
-            text.truncate(textLength);
+        const char *text = buffer.constData() + 2;
+        const int available = int(length) - 2;
+        const int searched = (textLength > 0 && textLength < available) ? textLength : available;
+        const void *zero = std::memchr(text, '\0', size_t(searched));
+        const int textEnd = zero ? int(static_cast<const char *>(zero) - text) : searched;
         if (sampleTexts)
-            sampleTexts->append(text);
-        processSubtitle(text);
+            sampleTexts->append(QByteArray(text, textEnd));
+        processSubtitle(text, textEnd);
     }
 }
 
@@ -327,15 +399,26 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
 // the next sample. The GPS record of the second comes from entry 0, and the
 // acceleration readings from every entry but the last, so that a sample
 // yields exactly one GPS record and entries - 1 readings.
-void MOVFormat::processSubtitle(const QByteArray &text)
+void MOVFormat::processSubtitle(const char *text, int length)
 {
-    const QList<QByteArray> entries = text.split(',');
-    const int entryCount = entries.size();
+    const char *const end = text + length;
+    // Where each entry starts, for the entries that can be decoded.
+    constexpr int kMaxEntries = 41;
+    const char *entryStart[kMaxEntries + 1];
+    entryStart[0] = text;
+    int entryCount = 1;
+    for (const char *comma = text;
+         (comma = static_cast<const char *>(std::memchr(comma, ',', size_t(end - comma))));
+         ++comma) {
+        if (entryCount <= kMaxEntries)
+            entryStart[entryCount] = comma + 1;
+        ++entryCount;
+    }
     if (entriesPerSampleMinusOne < 1)
         entriesPerSampleMinusOne = entryCount - 1;
 
     if (entryCount != 41 && entryCount != 11) {
-        qCInfo(lcHxData) << "!!!!!!!!!!!!!!!:" << text << entryCount << "!=41,11"
+        qCInfo(lcHxData) << "!!!!!!!!!!!!!!!:" << QByteArray(text, length) << entryCount << "!=41,11"
                          << "[" << "..\\hx_viewer\\data\\vw_format_mov"
                          << "MOVFormat::process_subtitle" << 588 << "]";
         return;
@@ -344,22 +427,34 @@ void MOVFormat::processSubtitle(const QByteArray &text)
     const int readings = std::min(entriesPerSampleMinusOne, entryCount - 1);
     const bool wideLayout = entriesPerSampleMinusOne >= 40;
     for (int i = 0; i < readings; ++i) {
-        const QList<QByteArray> fields = entries.at(i).split('/');
-        if (fields.size() != 8)
+        // Every entry decoded is followed by another, so it ends at a comma.
+        const char *const entryEnd = entryStart[i + 1] - 1;
+        Field fields[8];
+        int fieldCount = 0;
+        const char *field = entryStart[i];
+        for (const char *c = field; c <= entryEnd; ++c) {
+            if (c == entryEnd || *c == '/') {
+                if (fieldCount < 8)
+                    fields[fieldCount] = {field, c};
+                ++fieldCount;
+                field = c + 1;
+            }
+        }
+        if (fieldCount != 8)
             continue;
 
         if (i == 0) {
             VwGpsRecord record;
-            record.valid = fields.at(1) == "1";
-            record.longitude = decodeCoordinate(fields.at(2));
-            record.latitude = decodeCoordinate(fields.at(3));
-            record.speed = fields.at(4).toInt();
+            record.valid = fields[1].end - fields[1].begin == 1 && *fields[1].begin == '1';
+            record.longitude = decodeCoordinate(fields[2]);
+            record.latitude = decodeCoordinate(fields[3]);
+            record.speed = parseInt(fields[4], 10);
             gpsRecords.append(record);
         }
 
-        const float a5 = decodeAcceleration(fields.at(5));
-        const float a6 = decodeAcceleration(fields.at(6));
-        const float a7 = decodeAcceleration(fields.at(7));
+        const float a5 = decodeAcceleration(fields[5]);
+        const float a6 = decodeAcceleration(fields[6]);
+        const float a7 = decodeAcceleration(fields[7]);
         VwGSensorSample sample;
         if (wideLayout) {
             sample.x = a6;

@@ -72,6 +72,8 @@ public:
     // samples; the benchmark reports them.
     quint64 headerBytesRead = 0;
     quint64 sampleBytesRead = 0;
+    // Bytes actually read from the file, read-ahead included.
+    quint64 fetchedBytes = 0;
 
     // Longest text sample read. The text length is a 16-bit field, so no
     // sample can be longer than this whatever its table entry says.
@@ -81,15 +83,21 @@ public:
 private:
     void readDuration(durationRecord *out);
     void readTelemetry(QList<QByteArray> *sampleTexts);
-    void processSubtitle(const QByteArray &text);
+    void processSubtitle(const char *text, int length);
 
     void setPath(std::initializer_list<quint32> types, const char *format);
     void findAtomPath(qint64 start, qint64 length, int depth);
-    bool readAt(qint64 offset, void *buffer, qint64 size, quint64 *counter);
+    bool readAt(qint64 offset, void *buffer, qint64 size, quint64 *counter, bool readAhead = true);
     bool readU32(qint64 offset, quint32 *value);
+    bool fetch(qint64 offset, char *buffer, qint64 size);
+
+    static constexpr qint64 kBlockSize = 4096;
 
     FILE *m_file = nullptr;
+    int m_fd = -1;
     qint64 m_fileSize = 0;
+    QByteArray m_block;
+    qint64 m_blockOffset = 0;
 
     quint32 m_path[kMaxPathDepth] = {};
     qint64 m_atomOffset[kMaxPathDepth] = {};

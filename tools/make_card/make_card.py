@@ -260,7 +260,7 @@ class Card:
         self.videos = {}
         self.recordings = []
         self.extras = []
-        self.muxed = 0
+        self.pending = []
 
     def video(self, camera, duration):
         key = (camera, duration)
@@ -270,20 +270,35 @@ class Card:
         return self.videos[key]
 
     def mux(self, camera, duration, telemetry, target):
-        """Writes one camera file: the cached video plus its telemetry track."""
+        """Queues one camera file: the cached video plus its telemetry track."""
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        self.muxed += 1
-        srt = os.path.join(self.work, "telemetry-%d.srt" % self.muxed)
+        srt = os.path.join(self.work, "telemetry-%d.srt" % len(self.pending))
         write_srt(srt, telemetry, duration)
-        arguments = ["-i", self.video(camera, duration), "-i", srt,
-                     "-map", "0", "-map", "1", "-c", "copy", "-c:s", "mov_text"]
-        if target.upper().endswith(".MOV"):
-            # ffmpeg's own QuickTime tag would be "text"; the recorder writes tx3g.
-            arguments += ["-tag:s", "tx3g", "-f", "mov"]
-        else:
-            arguments += ["-f", "mp4"]
-        arguments += ["-fflags", "+bitexact", "-map_metadata", "-1", target]
-        run_ffmpeg(arguments)
+        self.pending.append((self.video(camera, duration), srt, target))
+
+    def flush(self):
+        """Muxes every queued file in one ffmpeg run: starting ffmpeg costs
+        more than muxing a small file."""
+        inputs = []
+        outputs = []
+        for video, srt, target in self.pending:
+            if video not in inputs:
+                inputs.append(video)
+            inputs.append(srt)
+            outputs += ["-map", "%d" % inputs.index(video), "-map", "%d" % (len(inputs) - 1),
+                        "-c", "copy", "-c:s", "mov_text"]
+            if target.upper().endswith(".MOV"):
+                # ffmpeg's own QuickTime tag would be "text"; the recorder writes tx3g.
+                outputs += ["-tag:s", "tx3g", "-f", "mov"]
+            else:
+                outputs += ["-f", "mp4"]
+            outputs += ["-fflags", "+bitexact", "-map_metadata", "-1", target]
+        self.pending = []
+        if outputs:
+            arguments = []
+            for name in inputs:
+                arguments += ["-i", name]
+            run_ffmpeg(arguments + outputs)
 
     def recording(self, folder, name, duration, seed, cameras="FR", entries=41, kind="drive",
                   impact_at=None, suffix=".MP4", rear_duration=None, note="", listed=True):
@@ -364,6 +379,7 @@ def write_sample_card(card):
     card.recording(os.path.join(nested, "L6"), "NORM%s-111002" % day, short_d, 17,
                    listed=False, note="six folder levels below the card: not found")
 
+    card.flush()
     source = "Normal/NORM%s-082502F.MP4" % day
     card.extra("Normal/NORM%s-093002.MP4" % day, "no camera letter", source=source)
     card.extra("Normal/DRIVE_0001.MP4", "name does not match", source=source)
@@ -374,20 +390,24 @@ def write_sample_card(card):
 
 
 def write_bulk_card(card, count, link):
-    templates = {}
     start = datetime(2026, 4, 15, 6, 0, 2)
-    for index in range(count):
-        prefix = TYPE_PREFIXES[index % len(TYPE_PREFIXES)]
-        stamp = (start + timedelta(minutes=index)).strftime("%y%m%d-%H%M%S")
-        name = prefix + stamp
+    names = [TYPE_PREFIXES[index % len(TYPE_PREFIXES)]
+             + (start + timedelta(minutes=index)).strftime("%y%m%d-%H%M%S")
+             for index in range(count)]
+    templates = {}
+    for index, name in enumerate(names[:len(TYPE_PREFIXES)]):
+        prefix = name[:4]
+        kind = "parked" if prefix.startswith("P") else "drive"
+        impact = card.options.short_duration / 2 if prefix in ("EVEN", "PEVE") else None
+        templates[prefix] = (len(card.recordings),
+                             card.recording(TYPE_FOLDERS[prefix], name, card.options.short_duration,
+                                            100 + index, kind=kind, impact_at=impact))
+    card.flush()
+    for name in names[len(TYPE_PREFIXES):]:
+        prefix = name[:4]
         folder = TYPE_FOLDERS[prefix]
-        if prefix not in templates:
-            kind = "parked" if prefix.startswith("P") else "drive"
-            impact = card.options.short_duration / 2 if prefix in ("EVEN", "PEVE") else None
-            templates[prefix] = card.recording(folder, name, card.options.short_duration,
-                                               100 + index, kind=kind, impact_at=impact)
-            continue
-        for camera, relative in templates[prefix].items():
+        template, files = templates[prefix]
+        for camera, relative in files.items():
             target = os.path.join(card.root, folder, name + camera + ".MP4")
             if os.path.exists(target):
                 os.remove(target)
@@ -395,7 +415,7 @@ def write_bulk_card(card, count, link):
                 os.link(os.path.join(card.root, relative), target)
             else:
                 shutil.copyfile(os.path.join(card.root, relative), target)
-        card.recordings.append(dict(card.recordings[TYPE_PREFIXES.index(prefix)], name=name,
+        card.recordings.append(dict(card.recordings[template], name=name,
                                     front=os.path.join(folder, name + "F.MP4"),
                                     rear=os.path.join(folder, name + "R.MP4"), note="copy"))
 
