@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSaveFile>
 #include <QThread>
 #include <QThreadPool>
@@ -20,7 +19,6 @@
 namespace {
 constexpr int kMaxDepth = 5;
 constexpr int kProgressMax = 364;
-constexpr int kNotRecording = 9999;
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
 // Key under which the two files of one recording meet: the base name without
@@ -52,12 +50,15 @@ VwVideoFileList::VwVideoFileList(QObject *parent)
 
 VwVideoFileList::~VwVideoFileList()
 {
-    // A backup may be waiting for an answer that will never come now.
+    // Only lists made for a while (tests) end; the program's list lives as
+    // long as the process. A backup may be waiting for an answer that will
+    // never come now, and no pool job may outlive the list it works on.
     cancelBackup();
     QThreadPool::globalInstance()->waitForDone();
 }
 
-void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth)
+void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth,
+                                   StartTimes *times)
 {
     if (!out)
         return;
@@ -65,14 +66,29 @@ void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int dep
     if (depth < kMaxDepth) {
         const QStringList subfolders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QString &name : subfolders)
-            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1);
+            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1, times);
     }
     static const QStringList filters{QStringLiteral("*.MOV"), QStringLiteral("*.MP4")};
     const QStringList files = folder.entryList(filters, QDir::Files);
+    // The other camera's file of a recording accepted here carries the same
+    // type and time in its name, so its name need not be decoded again.
+    QHash<QString, QDateTime> accepted;
     for (const QString &name : files) {
         const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
-        if (VwVideoItem::recordingTypeAndTime(path, nullptr) != kNotRecording)
-            out->append(QUrl::fromLocalFile(path));
+        const QString key = batchKey(path);
+        QDateTime dateTime;
+        const auto partner = accepted.constFind(key);
+        if (partner != accepted.constEnd()
+            && !VwVideoItem::parseRecordingName(path, nullptr).isEmpty()) {
+            dateTime = *partner;
+        } else if (VwVideoItem::recordingTypeAndTime(path, &dateTime) != VwVideoItem::TYPE_NONE) {
+            accepted.insert(key, dateTime);
+        } else {
+            continue;
+        }
+        out->append(QUrl::fromLocalFile(path));
+        if (times)
+            times->insert(path, dateTime);
     }
 }
 
@@ -83,17 +99,18 @@ bool VwVideoFileList::loadFolder(const QString &path)
         return false;
     }
     QList<QUrl> urls;
-    collectFiles(path, &urls, 0);
+    StartTimes times;
+    collectFiles(path, &urls, 0, &times);
     qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << path << urls.size();
     if (urls.isEmpty())
         return false;
     VwSettings::instance()->setRecentPath(path);
     m_loading = true;
-    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, this), 5);
+    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, this, times), 5);
     return true;
 }
 
-void VwVideoFileList::load(const QList<QUrl> &urls)
+void VwVideoFileList::load(const QList<QUrl> &urls, const StartTimes &times)
 {
     m_loading = true;
     Q_EMIT listUpdateStarted(true);
@@ -117,9 +134,19 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
             Q_EMIT updateProgress(progress);
         }
         const QString path = urls.at(i).toLocalFile();
+        // The partner of a listed recording needs no name decoding at all.
+        if (batch.containsKey(batchKey(path)))
+            continue;
         QDateTime dateTime;
-        const int type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
-        if (type != kNotRecording)
+        int type = VwVideoItem::TYPE_NONE;
+        const auto known = times.constFind(path);
+        if (known != times.constEnd()) {
+            dateTime = *known;
+            VwVideoItem::parseRecordingName(path, &type);
+        } else {
+            type = VwVideoItem::recordingTypeAndTime(path, &dateTime);
+        }
+        if (type != VwVideoItem::TYPE_NONE)
             addFile(batch, path, &dateTime, type);
     }
 
@@ -139,14 +166,26 @@ void VwVideoFileList::load(const QList<QUrl> &urls)
     qCDebug(lcHxData) << "VwVideoFileList::load" << count << "files" << batch.items.size()
                       << "recordings";
 
-    if (onOwnThread) {
-        publish(batch.items);
-    } else {
-        // The records travel whole; their last references must not stay on this thread.
-        QMetaObject::invokeMethod(
-            this, [this, items = std::move(batch.items)] { publish(items); },
-            Qt::QueuedConnection);
+    {
+        // Handed over under a lock: whatever this thread wrote into the
+        // records is then visible to the list's thread.
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        m_pendingItems = std::move(batch.items);
     }
+    if (onOwnThread)
+        publishPending();
+    else
+        QMetaObject::invokeMethod(this, &VwVideoFileList::publishPending, Qt::QueuedConnection);
+}
+
+void VwVideoFileList::publishPending()
+{
+    QList<VwVideoItemPtr> items;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        items.swap(m_pendingItems);
+    }
+    publish(items);
 }
 
 void VwVideoFileList::publish(const QList<VwVideoItemPtr> &items)
@@ -177,7 +216,7 @@ bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
         return false;
 
     VwVideoItemPtr item(new VwVideoItem(cleanPath, isRear, dateTime));
-    if (item->durationMs <= 300)
+    if (item->durationMs <= VwVideoItem::kMinDurationMs)
         return false;
     item->type = type;
     if (findPartner(item.data(), &batch) && !item->checkRear())
@@ -215,12 +254,12 @@ bool VwVideoFileList::findPartner(VwVideoItem *item, VwVideoFileBatch *batch) co
 int VwVideoFileList::groupOf(int type)
 {
     switch (type) {
-    case 1:
+    case VwVideoItem::TYPE_EVENT:
         return GROUP_EVENT;
-    case 2:
+    case VwVideoItem::TYPE_MANUAL:
         return GROUP_MANUAL;
-    case 3:
-    case 4:
+    case VwVideoItem::TYPE_PARKING:
+    case VwVideoItem::TYPE_PARKING_EVENT:
         return GROUP_PARKING;
     default:
         return GROUP_NORMAL;
@@ -363,7 +402,7 @@ void VwVideoFileList::backup(const QString &folder, const QList<VwVideoItemPtr> 
     if (selection.isEmpty())
         return;
     {
-        QMutexLocker lock(&backupMutex);
+        std::lock_guard<std::mutex> lock(backupMutex);
         m_backupState.storeRelease(BACKUP_ASK);
         m_questionPending = false;
         m_conflictName.clear();
@@ -415,7 +454,7 @@ void VwVideoFileList::backup(const QString &folder, const QList<VwVideoItemPtr> 
 void VwVideoFileList::resetBackupDecision()
 {
     // Under the lock, so that a cancel arriving now is not overwritten.
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     const int state = m_backupState.loadAcquire();
     if (!(state & (BACKUP_APPLY_TO_ALL | BACKUP_CANCEL)))
         m_backupState.storeRelease(BACKUP_ASK);
@@ -436,7 +475,7 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
             name = parts.join(QLatin1Char('-'));
         }
         {
-            QMutexLocker lock(&backupMutex);
+            std::lock_guard<std::mutex> lock(backupMutex);
             m_conflictName = name + QLatin1Char('.') + targetInfo.suffix();
             m_remainingCount = remaining;
             m_questionPending = true;
@@ -444,9 +483,8 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
         Q_EMIT backupPaused(true);
         {
             // The answer may come before this wait starts; the flag keeps it.
-            QMutexLocker lock(&backupMutex);
-            while (m_questionPending)
-                backupAnswered.wait(&backupMutex);
+            std::unique_lock<std::mutex> lock(backupMutex);
+            backupAnswered.wait(lock, [this] { return !m_questionPending; });
         }
         Q_EMIT backupPaused(false);
         if (backupState() & BACKUP_CANCEL)
@@ -520,40 +558,40 @@ void VwVideoFileList::addFailure(const QString &source, const QString &target,
 {
     qCWarning(lcHxData) << "VwVideoFileList::copyWithConflictCheck" << source << "->" << target
                         << error;
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupFailures.append({source, target, error});
 }
 
 void VwVideoFileList::answerBackup(int decision)
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupState.storeRelease(decision == 0 ? int(BACKUP_CANCEL) : decision);
     m_questionPending = false;
-    backupAnswered.wakeAll();
+    backupAnswered.notify_all();
 }
 
 void VwVideoFileList::cancelBackup()
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     m_backupState.storeRelease(BACKUP_CANCEL);
     m_questionPending = false;
-    backupAnswered.wakeAll();
+    backupAnswered.notify_all();
 }
 
 QString VwVideoFileList::conflictName() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_conflictName;
 }
 
 int VwVideoFileList::remainingCount() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_remainingCount;
 }
 
 QList<VwBackupFailure> VwVideoFileList::backupFailures() const
 {
-    QMutexLocker lock(&backupMutex);
+    std::lock_guard<std::mutex> lock(backupMutex);
     return m_backupFailures;
 }

@@ -5,14 +5,15 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class VwVideoFileBatch;
 class VwVideoItem;
@@ -59,14 +60,19 @@ public:
     explicit VwVideoFileList(QObject *parent = nullptr);
     ~VwVideoFileList() override;
 
-    static void collectFiles(const QString &dir, QList<QUrl> *out, int depth);
+    // Start times of scanned files by path, so that a load need not decode
+    // the names again (building a local time is the costliest step of both).
+    using StartTimes = QHash<QString, QDateTime>;
+
+    static void collectFiles(const QString &dir, QList<QUrl> *out, int depth,
+                             StartTimes *times = nullptr);
     // Scans the folder and starts building its list on the global pool.
     // False when it holds no recording or a load is still running; the list
     // is then left as it was.
     bool loadFolder(const QString &path);
     // Builds the list from the scanned files. Runs on a pool thread (or the
     // list's own thread); the result is published on the list's thread.
-    void load(const QList<QUrl> &urls);
+    void load(const QList<QUrl> &urls, const StartTimes &times = {});
     bool isLoading() const { return m_loading; }
 
     bool addFile(VwVideoFileBatch &batch, const QString &path, const QDateTime *dateTime,
@@ -129,6 +135,7 @@ Q_SIGNALS:
     void backupEnd();
 
 private:
+    void publishPending();
     void publish(const QList<VwVideoItemPtr> &items);
     void finishEmptyLoad();
     void step(bool forward, int fromIndex);
@@ -141,11 +148,17 @@ private:
     int m_groupMask = GROUP_NORMAL | GROUP_EVENT;
     VwVideoItemPtr m_currentItem;
     std::atomic<bool> m_loading{false};
+    // A finished load waiting to be swapped in on the list's thread.
+    std::mutex m_pendingMutex;
+    QList<VwVideoItemPtr> m_pendingItems;
 
     // Guards the question protocol and the texts the interface shows with
     // the question; the decision word is also readable without the lock.
-    mutable QMutex backupMutex;
-    QWaitCondition backupAnswered;
+    // Standard rather than Qt primitives: ThreadSanitizer follows these
+    // through the C library, whereas Qt's own wait inside the Qt library is
+    // hidden from it and every check of this protocol would be a guess.
+    mutable std::mutex backupMutex;
+    std::condition_variable backupAnswered;
     QAtomicInt m_backupState = BACKUP_ASK;
     bool m_questionPending = false;
     QString m_conflictName;
