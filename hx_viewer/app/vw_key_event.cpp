@@ -49,7 +49,7 @@ void VwKeyEvent::keyPress(int key)
         return;
     if (pressedKey != -1) {
         holdOffSendingButton();
-        keyRelease(pressedKey);
+        releaseHeldKey(pressedKey);
     }
     qCDebug(lcHxApp) << "VwKeyEvent::keyPress" << key;
     pressedKey = key;
@@ -64,9 +64,14 @@ void VwKeyEvent::keyPress(int key)
 void VwKeyEvent::keyRelease(int key)
 {
     holdOffSendingButton();
+    releaseHeldKey(key);
+}
+
+void VwKeyEvent::releaseHeldKey(int key)
+{
     if (!keyTrackingEnabled || !isTrackedKey(key) || key != pressedKey)
         return;
-    qCDebug(lcHxApp) << "VwKeyEvent::keyRelease" << key;
+    qCDebug(lcHxApp) << "VwKeyEvent::releaseHeldKey" << key;
     pressedKey = -1;
     if (key == Qt::Key_Right)
         Q_EMIT releasedF1();

@@ -41,4 +41,5 @@ private:
     explicit VwKeyEvent(QObject *parent = nullptr);
     static bool isTrackedKey(int key);
     void holdOffSendingButton();
+    void releaseHeldKey(int key);
 };

@@ -66,6 +66,8 @@ void buildLanguageTable(QMap<QString, QString> &table)
 VwLanguage::VwLanguage(QObject *parent)
     : QObject(parent)
 {
+    // Queued connections and signal spies look the signal's argument up by name.
+    qRegisterMetaType<VwLanguage::LANGUAGE_TYPE>("VwLanguage::LANGUAGE_TYPE");
     VwSettings *settings = VwSettings::instance();
     languageAuto = settings->languageAuto();
     language = static_cast<LANGUAGE_TYPE>(settings->language());

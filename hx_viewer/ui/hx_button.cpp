@@ -97,7 +97,7 @@ HxButton *HxButton::createColorButton(QWidget *parent, QLayout *layout, const QS
     return button;
 }
 
-void HxButton::applyColorStyle(QPushButton *button, const QString &imageName, const Colors &colors)
+void HxButton::applyColorStyle(HxButton *button, const QString &imageName, const Colors &colors)
 {
     if (!button)
         return;

@@ -42,7 +42,8 @@ public:
     static HxButton *createColorButton(QWidget *parent, QLayout *layout, const QString &imageName,
                                        const QString &tooltip, const QSize &size,
                                        const Colors &colors);
-    static void applyColorStyle(QPushButton *button, const QString &imageName, const Colors &colors);
+    // The template selects by the class name, so it only styles HxButtons.
+    static void applyColorStyle(HxButton *button, const QString &imageName, const Colors &colors);
 
     // The recording types a filter button stands for (a mask of the recording list's groups).
     int typeMask() const { return m_typeMask; }

@@ -19,7 +19,13 @@ int VwPopupMessage::textWidth(const QString &text)
     QFont font = QApplication::font();
     font.setWeight(QFont::Bold);
     font.setPointSize(16);
-    return QFontMetrics(font).boundingRect(text).width();
+    const QFontMetrics metrics(font);
+    // Measured line by line: the font metrics would put the lines of a
+    // message side by side and make the popup twice as wide as it needs.
+    int width = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        width = qMax(width, metrics.boundingRect(line).width());
+    return width;
 }
 
 VwPopupMessage::VwPopupMessage(QWidget *parent, const QString &title, const QString &text)

@@ -15,7 +15,7 @@ public:
 
     QLabel *textLabel() const { return m_textLabel; }
 
-    // Width of `text` in the message face, without the frame's margin.
+    // Width of the widest line of `text` in the message face, without the frame's margin.
     static int textWidth(const QString &text);
 
 private:

@@ -48,8 +48,11 @@ void VwWidgetDrag::setAltEnterBlocked(bool on)
 
 bool VwWidgetDrag::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_altEnterBlocked && isAltEnter(event))
+    if (m_altEnterBlocked && isAltEnter(event)) {
+        // An accepted override keeps shortcuts from matching the key as well.
+        event->accept();
         return true;
+    }
     if (watched != m_window)
         return false;
     return filterWindowEvent(event);

@@ -6,6 +6,7 @@
 #include "vw_frame_right.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
+#include "vw_popup_info.h"
 #include "vw_widget_drag.h"
 #include "window_main.h"
 
@@ -16,6 +17,7 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 Q_DECLARE_METATYPE(VwApp::Event)
 
@@ -49,6 +51,9 @@ private Q_SLOTS:
     void titleBarFollowsPlayEvents_data();
     void titleBarFollowsPlayEvents();
     void mapButtonToggles();
+    void infoCommandOpensPopup_data();
+    void infoCommandOpensPopup();
+    void altEnterIsSwallowedWhileActive();
     void closeAnnouncesAndClosesWindows();
 
 private:
@@ -77,6 +82,9 @@ void TestWindowMain::init()
     if (window->isFullScreen())
         window->onFullScreen();
     window->activateWindow();
+    // The offscreen platform does not always tell the widgets when a closed
+    // window hands the activation back.
+    QApplication::setActiveWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
@@ -505,6 +513,54 @@ void TestWindowMain::mapButtonToggles()
     window->mapView = nullptr;
     // Without a map window the button does nothing.
     QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
+}
+
+void TestWindowMain::infoCommandOpensPopup_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("F7") << true;
+    QTest::newRow("button") << false;
+}
+
+void TestWindowMain::infoCommandOpensPopup()
+{
+    QFETCH(bool, byKey);
+    QString opened;
+    QTimer::singleShot(0, this, [&] {
+        auto *popup = qobject_cast<VwPopupInfo *>(QApplication::activeModalWidget());
+        if (!popup)
+            return;
+        opened = popup->findChild<QLabel *>(QStringLiteral("text_normal_label"))->text();
+        popup->okButton()->click();
+    });
+    if (byKey)
+        QTest::keyClick(window, Qt::Key_F7);
+    else
+        QTest::mouseClick(window->titleBar->title_info, Qt::LeftButton);
+    QCOMPARE(opened, QStringLiteral("    Version : 1.0.4"));
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(window->findChildren<VwPopupInfo *>().isEmpty());
+}
+
+void TestWindowMain::altEnterIsSwallowedWhileActive()
+{
+    QShortcut altEnter(QKeySequence(Qt::ALT | Qt::Key_Return), window);
+    altEnter.setContext(Qt::ApplicationShortcut);
+    QSignalSpy activated(&altEnter, &QShortcut::activated);
+    QSignalSpy layout(VwApp::instance(), &VwApp::appEvent);
+
+    QTest::keyClick(window, Qt::Key_Return, Qt::AltModifier);
+    QTest::keyClick(window, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+    QCOMPARE(activated.count(), 0);
+    QCOMPARE(layout.count(), 0);
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::keyClick(&other, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(activated.count(), 1);
+    other.close();
 }
 
 void TestWindowMain::closeAnnouncesAndClosesWindows()
