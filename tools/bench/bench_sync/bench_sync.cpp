@@ -5,6 +5,7 @@
 //   bench_sync [--seconds S] [--media DIR]
 //
 // --media keeps the generated recordings in DIR for the next run.
+// HX_SYNC_TRACE=1 logs every sample where the two cameras differ.
 
 #include "sync_harness.h"
 
@@ -73,8 +74,8 @@ int main(int argc, char **argv)
     std::printf("%-34s%8s%6s%6s%6s%9s%10s%10s%8s\n", "scenario (offsets in frames)", "samples", "p50", "p95",
                 "max", "dropped", "seek p50", "seek p95", "failed");
 
-    if (!qEnvironmentVariableIsSet("HX_SKIP_PEER"))
-        printRow(harness.unsyncedPair(20));
+    const hxsync::Result peer = harness.unsyncedPair(20);
+    printRow(peer);
 
     if (!harness.start(0)) {
         std::fprintf(stderr, "bench_sync: the first recording did not start\n");
@@ -82,7 +83,8 @@ int main(int argc, char **argv)
     }
     // The start of a recording is measured by the advance below.
     hxsync::Harness::wait(2000);
-    printRow(harness.playAt1x(playSeconds));
+    const hxsync::Result playing = harness.playAt1x(playSeconds);
+    printRow(playing);
     printRow(harness.seeks(30, false, 7));
     printRow(harness.seeks(30, true, 11));
     printRow(harness.pauseResume(10));
@@ -90,6 +92,10 @@ int main(int argc, char **argv)
         printRow(harness.speed(speed, 8));
     printRow(harness.swapWhilePlaying(5));
     printRow(harness.advanceToNext(5));
-    std::printf("seek times in ms from the slider move to the first frame at the new position\n");
+    std::printf("seek times in ms from the slider press to the first frame at the new position\n");
+    std::printf("mean |offset| at 1x: player %.3f frames, peer %.3f frames (peer / player: %s)\n",
+                playing.meanOffset(), peer.meanOffset(),
+                playing.meanOffset() > 0 ? qPrintable(QString::number(peer.meanOffset() / playing.meanOffset(), 'f', 1))
+                                         : "player never apart");
     return 0;
 }

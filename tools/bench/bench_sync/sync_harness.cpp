@@ -107,6 +107,16 @@ int Result::maxOffset() const
     return percentile(100.0);
 }
 
+double Result::meanOffset() const
+{
+    if (offsets.isEmpty())
+        return 0.0;
+    double sum = 0.0;
+    for (int offset : offsets)
+        sum += std::abs(offset);
+    return sum / offsets.size();
+}
+
 double Result::seekPercentile(double p) const
 {
     if (seekToFrameMs.isEmpty())

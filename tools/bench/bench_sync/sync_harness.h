@@ -46,6 +46,7 @@ struct Result {
 
     int percentile(double p) const; // of |offset|; -1 without samples
     int maxOffset() const;
+    double meanOffset() const; // of |offset|
     double seekPercentile(double p) const; // -1 without seeks
 };
 
