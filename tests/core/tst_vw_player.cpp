@@ -10,8 +10,10 @@
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -80,9 +82,11 @@ private Q_SLOTS:
     void unplayableFiles();
     void stopWhileIdle();
     void endAdvancesAndWraps();
+    void frontPictureEndsFirst();
     void pauseThenChooseAnother();
     void volumeCurve_data();
     void volumeCurve();
+    void muteButtonWins();
     void speedChanges();
     void fastSeekTargets_data();
     void fastSeekTargets();
@@ -213,6 +217,8 @@ void TestVwPlayer::frontOnly()
 
 void TestVwPlayer::rearOnly()
 {
+    QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
+    QVERIFY(Harness::waitFor([this] { return m_player->rearCode() >= 0; }, 3000));
     VwVideoItem *item = listed(QStringLiteral("NORM260415-081302"));
     QVERIFY(item);
     QVERIFY(item->frontPath.isEmpty());
@@ -223,6 +229,8 @@ void TestVwPlayer::rearOnly()
     // Its sound plays through the front player's output.
     QVERIFY(Harness::waitFor([this] { return m_player->playerF()->audio()->isOpen(); }, 3000));
     QVERIFY(m_player->rendererMain()->currentFrame().isValid());
+    // The other pane does not keep the last pair's rear picture.
+    QVERIFY(!m_player->rendererSub()->currentFrame().isValid());
 }
 
 void TestVwPlayer::unplayableFiles_data()
@@ -305,6 +313,49 @@ void TestVwPlayer::endAdvancesAndWraps()
     QCOMPARE(VwVideoFileList::instance()->currentItem(), first);
 }
 
+void TestVwPlayer::frontPictureEndsFirst()
+{
+    // A front file whose sound outlasts its picture, beside a rear file as
+    // long as the sound: when the front picture ends, the pair ends.
+    const QString dir = m_dir.path() + QStringLiteral("/short");
+    QDir().mkpath(dir);
+    HxTestVideoSpec spec;
+    spec.seconds = 1.0;
+    QString error;
+    const QString picture = dir + QStringLiteral("/picture.mp4");
+    QVERIFY2(hxMakeCodedVideo(picture, spec, &error), qPrintable(error));
+    spec.seconds = kSeconds;
+    const QString rear = dir + QStringLiteral("/NORM260415-100002R.MP4");
+    QVERIFY2(hxMakeCodedVideo(rear, spec, &error), qPrintable(error));
+    const QString front = dir + QStringLiteral("/NORM260415-100002F.MP4");
+    QProcess ffmpeg;
+    ffmpeg.start(hxFfmpegPath(), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-i"), picture,
+                                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                  QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(kSeconds),
+                                  QStringLiteral("-c:v"), QStringLiteral("copy"), QStringLiteral("-c:a"),
+                                  QStringLiteral("aac"), front});
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QCOMPARE(ffmpeg.exitCode(), 0);
+
+    VwVideoItem item(front, false, nullptr);
+    item.rearPath = rear;
+    EventLog log(m_player);
+    m_harness->process()->onVideoLoadingStart(&item);
+    QVERIFY(log.waitFor(PLAY_EVENT_LOADED));
+    QVERIFY(m_player->playerF()->duration() > 3000);
+    qint64 rearStoppedAt = -1;
+    QMetaObject::Connection watch = connect(m_player, &VwPlayerBase::playEvent, this,
+                                            [this, &rearStoppedAt](PLAY_EVENT event, VwVideoItem *) {
+        if (event == PLAY_EVENT_STOPPED && rearStoppedAt < 0)
+            rearStoppedAt = m_player->playerR()->position();
+    });
+    QVERIFY(Harness::waitFor([&rearStoppedAt] { return rearStoppedAt >= 0; }, 15000));
+    disconnect(watch);
+    QVERIFY2(rearStoppedAt < 2000, qPrintable(QString::number(rearStoppedAt)));
+    m_player->stop();
+    Harness::wait(50);
+}
+
 void TestVwPlayer::pauseThenChooseAnother()
 {
     QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
@@ -353,6 +404,35 @@ void TestVwPlayer::volumeCurve()
     m_player->setVolumeSlider(&volume);
     QMetaObject::invokeMethod(m_player, "onSetVolume");
     QCOMPARE(qRound(m_player->playerF()->audio()->volume() * 10000), qRound(gain * 10000));
+    m_player->setVolumeSlider(nullptr);
+}
+
+void TestVwPlayer::muteButtonWins()
+{
+    QCheckBox mute;
+    QSlider volume;
+    volume.setRange(0, 100);
+    volume.setValue(80);
+    m_player->setMuteButton(&mute);
+    m_player->setVolumeSlider(&volume);
+    AudioOutput *audio = m_player->playerF()->audio();
+    EventLog log(m_player);
+
+    mute.setChecked(true);
+    QMetaObject::invokeMethod(m_player, "onMute");
+    QVERIFY(audio->isMute());
+    QCOMPARE(log.events.last().event, PLAY_EVENT_MUTE);
+    // Moving the volume while muted changes the level, not the silence.
+    volume.setValue(40);
+    QMetaObject::invokeMethod(m_player, "onSetVolume");
+    QVERIFY(audio->isMute());
+    QCOMPARE(qRound(audio->volume() * 1000), qRound(VwPlayerBase::volumeGain(40) * 1000));
+
+    mute.setChecked(false);
+    QMetaObject::invokeMethod(m_player, "onMute");
+    QVERIFY(!audio->isMute());
+    QCOMPARE(log.events.last().event, PLAY_EVENT_UNMUTE);
+    m_player->setMuteButton(nullptr);
     m_player->setVolumeSlider(nullptr);
 }
 
