@@ -125,14 +125,24 @@ void VwPlayer::seek(qint64 position, bool hold)
     _syncRestartTimer = nullptr;
     _syncEnabled = false;
     _holdPosition = hold;
-    _playerF->setSeekType(KeyFrameSeek);
-    _playerF->setPosition(position);
+    // A paused pair re-shown at its position (pause, swap) must show one
+    // moment in both panes: a key frame seek would put a camera that was a
+    // frame apart back on its key frame, up to a second earlier.
+    const bool exact = hold && _paused;
+    seekPlayer(_playerF, position, exact);
     if (_playerR->isLoaded()) {
         if (!_paused)
             _playerR->pause(false);
-        _playerR->setSeekType(KeyFrameSeek);
-        _playerR->setPosition(position);
+        seekPlayer(_playerR, position, exact);
     }
+}
+
+void VwPlayer::seekPlayer(AVPlayer *player, qint64 position, bool exact)
+{
+    player->setSeekType(exact ? AccurateSeek : KeyFrameSeek);
+    player->setPosition(position);
+    // Drags and refreshes seek the players directly, to key frames.
+    player->setSeekType(KeyFrameSeek);
 }
 
 void VwPlayer::onSliderPress(bool bKnob)

@@ -86,6 +86,7 @@ private Q_SLOTS:
 protected:
     void timerEvent(QTimerEvent *event) override;
 
+    void seekPlayer(av::AVPlayer *player, qint64 position, bool exact);
     void startSeek(int mode);
     void startSeekTimers();
     void captureCamera(bool front, const QString &name);

@@ -627,6 +627,10 @@ void TestVwPlayer::camerasStayInStep()
     QVERIFY(playing.offsets.size() > 100);
     QVERIFY2(playing.maxOffset() <= 1, qPrintable(QString::number(playing.maxOffset())));
 
+    const hxsync::Result pauses = m_harness->pauseResume(2);
+    QVERIFY(!pauses.offsets.isEmpty());
+    QVERIFY2(pauses.maxOffset() <= 1, qPrintable(QString::number(pauses.maxOffset())));
+
     for (bool paused : {false, true}) {
         const hxsync::Result seeks = m_harness->seeks(3, paused, 5);
         QCOMPARE(seeks.failedSeeks, 0);
