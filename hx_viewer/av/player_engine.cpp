@@ -17,7 +17,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/buffer.h>
 #include <libavutil/frame.h>
+#include <libavutil/macros.h>
 #include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -72,6 +74,8 @@ PlayerEngine::~PlayerEngine()
     stopThreads();
     joinLoader();
     sws_freeContext(m_sws);
+    // Frees the pool once the last picture made from it is gone.
+    av_buffer_pool_uninit(&m_pool);
 }
 
 double PlayerEngine::toSeconds(qint64 msecs) const
@@ -281,6 +285,8 @@ void PlayerEngine::pause(bool p)
         clock->pause(false);
     if (m_audioEnabled)
         audio->setPaused(p);
+    if (!p)
+        Presenter::instance()->wake();
     setState(p ? AVPlayer::PausedState : AVPlayer::PlayingState);
     emit q->paused(p);
 }
@@ -422,6 +428,7 @@ void PlayerEngine::setPosition(qint64 msecs)
     clock->pause(true);
     clock->updateValue(target);
     requestSeek(target, accurate);
+    Presenter::instance()->wake();
 }
 
 void PlayerEngine::setSpeed(qreal value)
@@ -559,6 +566,21 @@ void PlayerEngine::present()
     }
 }
 
+int PlayerEngine::msUntilDue() const
+{
+    // Waiting for a decoder (first frame, or a queue run dry): look often.
+    constexpr int kPollMs = 5;
+    constexpr int kLongMs = 1000;
+    if (state == AVPlayer::StoppedState || (userPaused && !m_awaitFirst))
+        return kLongMs;
+    FrameQueue::Item item;
+    if (m_awaitFirst || !m_frames.front(&item))
+        return kPollMs;
+    const double due = item.end ? m_lastPts + m_lastDuration : item.pts;
+    const double wait = (due - clock->value()) / qMax(clock->speed(), 0.01);
+    return int(std::ceil(qMax(0.0, wait) * 1000.0));
+}
+
 void PlayerEngine::endOfMedia()
 {
     QPointer<AVPlayer> guard(q);
@@ -691,14 +713,25 @@ VideoFrame PlayerEngine::convert(const AVFrame *frame)
                 m_swsRange = range;
             }
         }
+        // Pictures come from a pool: fresh 8 MB buffers for every 1080p frame
+        // would cost a page fault per 4 KB.
+        const int linesize = FFALIGN(frame->width * 4, 64);
+        const int size = linesize * frame->height;
+        if (!m_pool || size != m_poolSize) {
+            av_buffer_pool_uninit(&m_pool);
+            m_pool = av_buffer_pool_init(size, nullptr);
+            m_poolSize = size;
+        }
+        AVBufferRef *buffer = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+        if (!buffer)
+            return VideoFrame();
         out = av_frame_alloc();
         out->format = AV_PIX_FMT_BGRA;
         out->width = frame->width;
         out->height = frame->height;
-        if (av_frame_get_buffer(out, 0) < 0) {
-            av_frame_free(&out);
-            return VideoFrame();
-        }
+        out->buf[0] = buffer;
+        out->data[0] = buffer->data;
+        out->linesize[0] = linesize;
         sws_scale(m_sws, frame->data, frame->linesize, 0, frame->height, out->data, out->linesize);
     }
     if (!out)

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+struct AVBufferPool;
 struct AVFrame;
 struct SwsContext;
 
@@ -56,6 +57,8 @@ public:
     QList<VideoFrameFilter *> filters() const;
     // One presentation step; called by the Presenter.
     void present();
+    // How long the Presenter may sleep before this player needs it again.
+    int msUntilDue() const;
 
     AVPlayer *const q;
     QString file;
@@ -148,6 +151,8 @@ private:
     mutable std::mutex m_filterMutex;
     QList<VideoFrameFilter *> m_filters;
     SwsContext *m_sws = nullptr;
+    AVBufferPool *m_pool = nullptr;
+    int m_poolSize = 0;
     int m_swsColorspace = -1;
     int m_swsRange = -1;
 

@@ -5,8 +5,9 @@
 namespace av {
 
 namespace {
-// Finer than a frame at 2x of 30 fps, coarse enough to stay cheap.
-constexpr int kTickMs = 5;
+// Longest sleep: well within a frame at 2x of 30 fps, and often enough for
+// the position reports.
+constexpr int kMaxSleepMs = 20;
 }
 
 Presenter *Presenter::instance()
@@ -18,7 +19,7 @@ Presenter *Presenter::instance()
 Presenter::Presenter()
 {
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(kTickMs);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Presenter::tick);
 }
 
@@ -26,8 +27,13 @@ void Presenter::add(PlayerEngine *engine)
 {
     if (!m_engines.contains(engine))
         m_engines.append(engine);
-    if (!m_timer.isActive())
-        m_timer.start();
+    wake();
+}
+
+void Presenter::wake()
+{
+    if (!m_engines.isEmpty() && (!m_timer.isActive() || m_timer.remainingTime() > 1))
+        m_timer.start(1);
 }
 
 void Presenter::remove(PlayerEngine *engine)
@@ -46,6 +52,11 @@ void Presenter::tick()
         if (m_engines.contains(engine))
             engine->present();
     }
+    int sleep = kMaxSleepMs;
+    for (PlayerEngine *engine : qAsConst(m_engines))
+        sleep = qMin(sleep, engine->msUntilDue());
+    if (!m_engines.isEmpty() && !m_timer.isActive())
+        m_timer.start(qBound(1, sleep, kMaxSleepMs));
 }
 
 } // namespace av

@@ -10,7 +10,8 @@ class PlayerEngine;
 
 // The one timer on the GUI thread that shows frames for every running player,
 // so that players on agreeing clocks change pictures in the same tick. It runs
-// only while some player is running.
+// only while some player is running, and sleeps until the next frame is due
+// (a few milliseconds at most) rather than ticking at a fixed rate.
 class Presenter : public QObject
 {
     Q_OBJECT
@@ -19,6 +20,8 @@ public:
 
     void add(PlayerEngine *engine);
     void remove(PlayerEngine *engine);
+    // Something changed (resume, seek): look again at once.
+    void wake();
 
 private:
     Presenter();

@@ -90,10 +90,14 @@ bool waitFor(Pred done, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
+    // Sleeps in the event loop between events; the timer bounds each sleep
+    // so that the condition and the timeout are checked regularly.
+    QTimer poke;
+    poke.start(20);
     while (!done()) {
         if (timer.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -242,6 +246,13 @@ void dualPlayback(const QString &front, const QString &rear, int seconds)
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     QElapsedTimer timer;
     timer.start();
+    // As the pair player does: start both, seek both to 0, and put the
+    // shared clock on the position the front player reached.
+    QObject::connect(&playerF, &AVPlayer::seekFinished, [&](qint64 position) {
+        sync.updateExternalClock(position);
+        playerF.masterClock()->updateExternalClock(sync);
+        playerR.masterClock()->updateExternalClock(sync);
+    });
     playerF.play();
     playerR.play();
     playerF.setPosition(0);
