@@ -145,10 +145,10 @@ void TestFilterPlayback::initTestCase()
     if (hxFfmpegPath().isEmpty())
         QSKIP("ffmpeg is not installed: cannot make test media");
     QVERIFY(m_dir.isValid());
-    HxTestVideoSpec spec;
-    spec.seconds = 12.0;
+    HxTestVideoSpec video;
+    video.seconds = 12.0;
     QString error;
-    QVERIFY2(hxMakeCodedVideo(media(), spec, &error), qPrintable(error));
+    QVERIFY2(hxMakeCodedVideo(media(), video, &error), qPrintable(error));
     const QColor body = hxTestBodyColor();
     m_plainBody = qGray(body.rgb());
 }

@@ -412,10 +412,10 @@ void TestVwPlayerZoom::pausedPairShowsChanges()
         QSKIP("ffmpeg is not installed: cannot make test media");
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("coded.mp4"));
-    HxTestVideoSpec spec;
-    spec.seconds = 6.0;
+    HxTestVideoSpec video;
+    video.seconds = 6.0;
     QString error;
-    QVERIFY2(hxMakeCodedVideo(file, spec, &error), qPrintable(error));
+    QVERIFY2(hxMakeCodedVideo(file, video, &error), qPrintable(error));
 
     PlayerZoom zoom;
     zoom.refreshPaused = true;
