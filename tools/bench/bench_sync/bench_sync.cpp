@@ -1,0 +1,101 @@
+// Plays generated front (1920x1080) and rear (1280x720) recordings through the
+// player and prints how far apart the two cameras are, scenario by scenario.
+// The peer is a pair of players started together without the shared clock.
+//
+//   bench_sync [--seconds S] [--media DIR]
+//
+// --media keeps the generated recordings in DIR for the next run.
+// HX_SYNC_TRACE=1 logs every sample where the two cameras differ.
+
+#include "sync_harness.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+void printRow(const hxsync::Result &r)
+{
+    auto cell = [](double v, int width) {
+        return v < 0 ? QStringLiteral("-").rightJustified(width) : QString::number(v, 'f', 0).rightJustified(width);
+    };
+    QTextStream out(stdout);
+    out << r.name.leftJustified(34) << QString::number(r.offsets.size()).rightJustified(8)
+        << cell(r.percentile(50), 6) << cell(r.percentile(95), 6) << cell(r.maxOffset(), 6)
+        << cell(double(r.droppedFrames), 9) << cell(r.seekPercentile(50), 10) << cell(r.seekPercentile(95), 10)
+        << QString::number(r.failedSeeks).rightJustified(8) << '\n';
+    out.flush();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Keep the list's remembered folder and every other setting out of the
+    // user's own files.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("HX_AUDIO_OUTPUT"))
+        qputenv("HX_AUDIO_OUTPUT", "null");
+
+    QApplication app(argc, argv);
+    int playSeconds = 60;
+    QString mediaDir;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--seconds") && i + 1 < args.size())
+            playSeconds = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--media") && i + 1 < args.size())
+            mediaDir = args.at(++i);
+    }
+    QTemporaryDir scratch;
+    if (mediaDir.isEmpty())
+        mediaDir = scratch.path();
+
+    hxsync::Config config;
+    config.seconds = playSeconds + 10;
+    hxsync::Harness harness(config);
+    QString error;
+    std::printf("generating recordings in %s ...\n", qPrintable(mediaDir));
+    std::fflush(stdout);
+    if (!harness.prepare(mediaDir, &error)) {
+        std::fprintf(stderr, "bench_sync: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    std::printf("%-34s%8s%6s%6s%6s%9s%10s%10s%8s\n", "scenario (offsets in frames)", "samples", "p50", "p95",
+                "max", "dropped", "seek p50", "seek p95", "failed");
+
+    const hxsync::Result peer = harness.unsyncedPair(20);
+    printRow(peer);
+
+    if (!harness.start(0)) {
+        std::fprintf(stderr, "bench_sync: the first recording did not start\n");
+        return 1;
+    }
+    // The start of a recording is measured by the advance below.
+    hxsync::Harness::wait(2000);
+    const hxsync::Result playing = harness.playAt1x(playSeconds);
+    printRow(playing);
+    printRow(harness.seeks(30, false, 7));
+    printRow(harness.seeks(30, true, 11));
+    printRow(harness.pauseResume(10));
+    for (double speed : {0.5, 0.8, 2.0})
+        printRow(harness.speed(speed, 8));
+    printRow(harness.swapWhilePlaying(5));
+    printRow(harness.advanceToNext(5));
+    std::printf("seek times in ms from the slider press to the first frame at the new position\n");
+    std::printf("mean |offset| at 1x: player %.3f frames, peer %.3f frames (peer / player: %s)\n",
+                playing.meanOffset(), peer.meanOffset(),
+                playing.meanOffset() > 0 ? qPrintable(QString::number(peer.meanOffset() / playing.meanOffset(), 'f', 1))
+                                         : "player never apart");
+    return 0;
+}
