@@ -2,7 +2,10 @@
 
 #include "hx_button.h"
 #include "vw_language.h"
+#include "vw_play_process.h"
+#include "vw_player.h"
 #include "vw_popup.h"
+#include "vw_video_item.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -104,6 +107,7 @@ HxFrameTitle::HxFrameTitle(QWidget *parent, const QString &title, const QString 
     captureShortcut->setEnabled(false);
 
     connect(title_language, &QPushButton::clicked, this, &HxFrameTitle::onLanguage);
+    connect(VwPlayer::instance(), &VwPlayerBase::playEvent, this, &HxFrameTitle::onPlayEvent);
 }
 
 void HxFrameTitle::setOutputCommandsEnabled(bool on)
@@ -144,11 +148,15 @@ void HxFrameTitle::onPlayEvent(PLAY_EVENT event, VwVideoItem *item)
 {
     switch (event) {
     case PLAY_EVENT_LOADED:
+        if (item)
+            fileLabel->setText(item->primaryPath());
         setOutputCommandsEnabled(true);
         break;
     case PLAY_EVENT_STOPPED:
         fileLabel->clear();
-        if (!item)
+        // A stop on the way to another recording keeps the commands: they
+        // would otherwise flicker off until that recording has loaded.
+        if (!item && !VwPlayProcess::instance()->pendingItem())
             setOutputCommandsEnabled(false);
         break;
     case PLAY_EVENT_USER_STOP:

@@ -10,7 +10,8 @@ class QShortcut;
 class VwVideoItem;
 
 // The main window's title bar: logo, the playing file's path and the window
-// commands. It only shows state; WindowMain connects the buttons and shortcuts.
+// commands. It follows the player's events; WindowMain connects the buttons
+// and shortcuts.
 class HxFrameTitle : public VwWidgetBase
 {
     Q_OBJECT

@@ -8,7 +8,9 @@
 #include "vw_frame_right.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
+#include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_video_file_list.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -59,11 +61,19 @@ WindowMain::WindowMain(QWidget *parent)
     connect(escapeShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
     connect(returnShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
     connect(enterShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
+    connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateStarted, this,
+            &WindowMain::onLoadingListStart);
     connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
     connect(titleBar->reportShortcut, &QShortcut::activated, this, &WindowMain::onStartReport);
     connect(titleBar->title_maximize, &QPushButton::clicked, this, &WindowMain::onMaximize);
+
+    // The pane's own swap button is held off for a moment after each swap;
+    // the window's swaps start no such pause, so that leaving full screen
+    // right after entering it still swaps the cameras back.
+    VwPlayer *player = VwPlayer::instance();
+    connect(this, &WindowMain::swapCamerasRequested, player, [player] { player->toggleSwap(true); });
 }
 
 QShortcut *WindowMain::addShortcut(const QKeySequence &key)
@@ -83,6 +93,8 @@ void WindowMain::onCloseApplication()
 
 void WindowMain::onShowInfo()
 {
+    // Playback pauses behind the popup; with nothing loaded there is nothing to pause.
+    VwPlayer::instance()->prepareForCapture();
     VwPopupInfo popup(this, QString(), QString());
     popup.exec();
 }
@@ -159,6 +171,14 @@ void WindowMain::toggleEnlarged(bool fromMaximize)
     if (!entering)
         maximizedMode = false;
     show();
+}
+
+void WindowMain::onLoadingListStart(bool bLoading)
+{
+    // Whatever the list does next (a new card, another group), the recording
+    // being played may no longer be in it.
+    qCDebug(lcHxUi) << "WindowMain::onLoadingListStart" << bLoading;
+    VwPlayer::instance()->onUserStop();
 }
 
 void WindowMain::onStartReport()

@@ -43,6 +43,7 @@ public Q_SLOTS:
     void onFullScreen();
     void onFullScreenSub();
     void onMaximize();
+    void onLoadingListStart(bool bLoading);
     void onStartReport();
     void onStartCapture();
     void onMap();

@@ -6,7 +6,11 @@
 #include "vw_frame_right.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
+#include "vw_play_process.h"
+#include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_video_file_list.h"
+#include "vw_video_item.h"
 #include "vw_widget_drag.h"
 #include "window_main.h"
 
@@ -50,6 +54,8 @@ private Q_SLOTS:
     void drag();
     void titleBarFollowsPlayEvents_data();
     void titleBarFollowsPlayEvents();
+    void stopOnTheWayToAnotherRecording();
+    void rebuiltListStopsPlayback();
     void mapButtonToggles();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
@@ -61,6 +67,7 @@ private:
     void releaseKey(int key, bool autoRepeat = false);
     void sendMouse(QEvent::Type type, const QPoint &windowPos);
     EventList appEvents(const QSignalSpy &spy) const;
+    static bool announced(const QSignalSpy &playEvents, PLAY_EVENT event);
 
     WindowMain *window = nullptr;
 };
@@ -125,6 +132,16 @@ EventList TestWindowMain::appEvents(const QSignalSpy &spy) const
     for (const QList<QVariant> &arguments : spy)
         events.append({arguments.at(0).value<VwApp::Event>(), arguments.at(1).toInt()});
     return events;
+}
+
+// Whether the player announced the event without a recording.
+bool TestWindowMain::announced(const QSignalSpy &playEvents, PLAY_EVENT event)
+{
+    for (const QList<QVariant> &arguments : playEvents) {
+        if (arguments.at(0).value<PLAY_EVENT>() == event && !arguments.at(1).value<VwVideoItem *>())
+            return true;
+    }
+    return false;
 }
 
 void TestWindowMain::geometry_data()
@@ -274,15 +291,20 @@ void TestWindowMain::fullScreenAfterMaximizeCarriesNoStaleParam()
 
 void TestWindowMain::fullScreenFromSubPaneSwapsAndSwapsBack()
 {
+    VwPlayer *player = VwPlayer::instance();
+    QTRY_VERIFY(!player->isSwapped());
     QSignalSpy swaps(window, &WindowMain::swapCamerasRequested);
     window->onFullScreenSub();
     QVERIFY(window->isFullScreen());
     QVERIFY(window->swappedForFullScreen);
     QCOMPARE(swaps.count(), 1);
+    QVERIFY(player->isSwapped());
 
+    // Straight back, before a swap button would be usable again.
     window->onFullScreen();
     QVERIFY(!window->swappedForFullScreen);
     QCOMPARE(swaps.count(), 2);
+    QVERIFY(!player->isSwapped());
 
     // A plain full screen does not swap.
     window->onFullScreen();
@@ -460,46 +482,96 @@ void TestWindowMain::drag()
 void TestWindowMain::titleBarFollowsPlayEvents_data()
 {
     QTest::addColumn<QList<int>>("events");
+    QTest::addColumn<QString>("front");
+    QTest::addColumn<QString>("rear");
     QTest::addColumn<bool>("withItem");
     QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("label");
 
-    QTest::newRow("loaded") << QList<int>{PLAY_EVENT_LOADED} << true << true;
+    const QString front = QStringLiteral("/card/DCIM/NORM_20240101_120000_F.MP4");
+    const QString rear = QStringLiteral("/card/DCIM/NORM_20240101_120000_R.MP4");
+    QTest::newRow("loaded") << QList<int>{PLAY_EVENT_LOADED} << front << rear << true << true << front;
+    QTest::newRow("loaded, rear camera only")
+        << QList<int>{PLAY_EVENT_LOADED} << QString() << rear << true << true << rear;
     QTest::newRow("loaded, stopped at the end with a next recording")
-        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << true << true;
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << front << rear << true << true << QString();
     QTest::newRow("loaded, stopped without a next recording")
-        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << false << false;
-    QTest::newRow("loaded, user stop") << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_USER_STOP} << false
-                                       << false;
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_STOPPED} << front << rear << false << false << QString();
+    QTest::newRow("loaded, user stop") << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_USER_STOP} << front
+                                       << rear << false << false << front;
     QTest::newRow("loaded, play, pause")
-        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_PLAY, PLAY_EVENT_PAUSE} << true << true;
+        << QList<int>{PLAY_EVENT_LOADED, PLAY_EVENT_PLAY, PLAY_EVENT_PAUSE} << front << rear << true
+        << true << front;
 }
 
 void TestWindowMain::titleBarFollowsPlayEvents()
 {
     QFETCH(QList<int>, events);
+    QFETCH(QString, front);
+    QFETCH(QString, rear);
     QFETCH(bool, withItem);
     QFETCH(bool, enabled);
+    QFETCH(QString, label);
 
     HxFrameTitle *title = window->titleBar;
     title->onPlayEvent(PLAY_EVENT_USER_STOP, nullptr);
-    title->fileLabel->setText(QStringLiteral("/card/DCIM/NORM_20240101_120000_F.MP4"));
+    title->fileLabel->clear();
 
-    // The title bar only passes the recording on; it is never dereferenced here.
-    alignas(8) static char recording[8];
-    auto *item = withItem ? reinterpret_cast<VwVideoItem *>(recording) : nullptr;
-    for (int event : events)
-        title->onPlayEvent(PLAY_EVENT(event), item);
+    VwVideoItem recording(QString(), false, nullptr);
+    recording.frontPath = front;
+    recording.rearPath = rear;
+    for (int event : events) {
+        // Only the load and a stop at the end of a recording carry one.
+        const bool carries = event == PLAY_EVENT_LOADED || withItem;
+        title->onPlayEvent(PLAY_EVENT(event), carries ? &recording : nullptr);
+    }
 
     QCOMPARE(title->title_capture->isEnabled(), enabled);
     QCOMPARE(title->title_report->isEnabled(), enabled);
     QCOMPARE(title->captureShortcut->isEnabled(), enabled);
     QCOMPARE(title->reportShortcut->isEnabled(), enabled);
-    if (events.contains(PLAY_EVENT_STOPPED))
-        QVERIFY(title->fileLabel->text().isEmpty());
+    QCOMPARE(title->fileLabel->text(), label);
 
     QSignalSpy captures(title->captureShortcut, &QShortcut::activated);
     QTest::keyClick(window, Qt::Key_F5);
     QCOMPARE(captures.count(), enabled ? 1 : 0);
+}
+
+void TestWindowMain::stopOnTheWayToAnotherRecording()
+{
+    HxFrameTitle *title = window->titleBar;
+    VwVideoItem recording(QStringLiteral("/card/DCIM/NORM_20240101_120000_F.MP4"), false, nullptr);
+    VwPlayProcess *process = VwPlayProcess::instance();
+    title->onPlayEvent(PLAY_EVENT_LOADED, &recording);
+
+    // Choosing a recording stops the player first; its stop carries no
+    // recording, but one is on its way.
+    QSignalSpy stops(VwPlayer::instance(), &VwPlayerBase::playEvent);
+    process->onVideoLoadingStart(&recording);
+    QVERIFY(announced(stops, PLAY_EVENT_STOPPED));
+    QVERIFY(title->fileLabel->text().isEmpty());
+    QVERIFY(title->title_capture->isEnabled());
+    QVERIFY(title->captureShortcut->isEnabled());
+
+    // Choosing nothing withdraws it; that stop ends the commands.
+    process->onVideoLoadingStart(nullptr);
+    VwPlayProcess::setPlayLoading(false);
+    QVERIFY(!title->title_capture->isEnabled());
+    QVERIFY(!title->reportShortcut->isEnabled());
+}
+
+void TestWindowMain::rebuiltListStopsPlayback()
+{
+    HxFrameTitle *title = window->titleBar;
+    VwVideoItem recording(QStringLiteral("/card/DCIM/NORM_20240101_120000_F.MP4"), false, nullptr);
+    title->onPlayEvent(PLAY_EVENT_LOADED, &recording);
+    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
+
+    VwVideoFileList *list = VwVideoFileList::instance();
+    list->setGroupMask(list->groupMask());
+
+    QVERIFY(announced(events, PLAY_EVENT_USER_STOP));
+    QVERIFY(!title->title_capture->isEnabled());
 }
 
 void TestWindowMain::mapButtonToggles()
