@@ -1,9 +1,12 @@
 #include "hx_test_media.h"
 
+#include "av_player.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTest>
 
 namespace {
 
@@ -129,4 +132,27 @@ int hxReadFrameCode(const QImage &image)
             code |= 1 << bit;
     }
     return code;
+}
+
+HxTestLook hxLookAt(const QImage &image)
+{
+    HxTestLook look;
+    if (image.isNull())
+        return look;
+    const int upper = qGray(image.pixel(image.width() / 2, image.height() / 4));
+    const int lower = qGray(image.pixel(image.width() / 2, image.height() * 3 / 4));
+    look.flipped = upper > lower;
+    look.body = qMax(upper, lower);
+    look.code = hxReadFrameCode(look.flipped ? image.mirrored(true, true) : image);
+    return look;
+}
+
+bool hxLoadAndWait(av::AVPlayer &player, const QString &file)
+{
+    player.setFile(file);
+    if (!player.load())
+        return false;
+    return QTest::qWaitFor([&] {
+        return player.mediaStatus() == av::LoadedMedia || player.mediaStatus() == av::InvalidMedia;
+    }, 10000) && player.mediaStatus() == av::LoadedMedia;
 }

@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QString>
 
+namespace av {
+class AVPlayer;
+}
+
 // Small generated recordings for the media tests. Every video frame carries
 // its own number as a 12-bit block code in a band across the top (block i
 // white when bit i is set), and the lower half is filled with
@@ -38,3 +42,17 @@ bool hxTruncateCopy(const QString &source, const QString &target, double fractio
 int hxReadFrameCode(const QImage &image);
 
 QColor hxTestBodyColor();
+
+// What a displayed coded picture shows: its frame number, whether it is upside
+// down (the coloured body on top) and how bright the body is.
+struct HxTestLook {
+    int code = -1;
+    bool flipped = false;
+    int body = 0;
+};
+
+HxTestLook hxLookAt(const QImage &image);
+
+// Loads `file` into `player` and waits until it is loaded; false when it
+// cannot be loaded.
+bool hxLoadAndWait(av::AVPlayer &player, const QString &file);

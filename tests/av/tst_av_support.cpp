@@ -1,11 +1,6 @@
 #include "audio_buffer.h"
 #include "audio_output.h"
 #include "av_clock.h"
-#include "av_error.h"
-
-extern "C" {
-#include <libavutil/error.h>
-}
 
 #include <QSignalSpy>
 #include <QTest>
@@ -28,8 +23,6 @@ private Q_SLOTS:
     void audioBufferGain();
     void audioBufferPauseAndFlush();
     void nullOutputConsumes();
-    void errorTexts_data();
-    void errorTexts();
 };
 
 void TestAVSupport::lifecycle()
@@ -201,33 +194,6 @@ void TestAVSupport::nullOutputConsumes()
     none.setBackends({});
     QVERIFY(!none.hasBackends());
     QVERIFY(!none.open(48000));
-}
-
-void TestAVSupport::errorTexts_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("detail");
-    QTest::addColumn<int>("ffmpegError");
-    QTest::addColumn<QString>("contains");
-
-    QTest::newRow("seek") << int(AVError::SeekError) << "at 5 s" << AVERROR(EIO) << "seek error";
-    QTest::newRow("open") << int(AVError::OpenError) << "/a/b.mp4" << AVERROR_INVALIDDATA << "/a/b.mp4";
-    QTest::newRow("no stream") << int(AVError::StreamNotFound) << QString() << 0 << "stream not found";
-}
-
-void TestAVSupport::errorTexts()
-{
-    QFETCH(int, code);
-    QFETCH(QString, detail);
-    QFETCH(int, ffmpegError);
-    QFETCH(QString, contains);
-
-    const AVError error(AVError::ErrorCode(code), detail, ffmpegError);
-    QCOMPARE(int(error.error()), code);
-    QVERIFY2(error.string().contains(contains, Qt::CaseInsensitive), qPrintable(error.string()));
-    QCOMPARE(error.ffmpegErrorCode(), ffmpegError);
-    QCOMPARE(error.ffmpegErrorString().isEmpty(), ffmpegError == 0);
-    QCOMPARE(int(AVError().error()), int(AVError::NoError));
 }
 
 QTEST_MAIN(TestAVSupport)

@@ -77,9 +77,7 @@ void TestLibAVFilterVideo::mirror_data()
     QTest::newRow("rgb24 vflip") << "format=pix_fmts=rgb24,vflip" << "BL" << true;
     QTest::newRow("rgb24 both") << "format=pix_fmts=rgb24,hflip,vflip" << "BR" << true;
     QTest::newRow("yuv both") << "hflip,vflip" << "BR" << true;
-    QTest::newRow("yuv vflip") << "vflip" << "BL" << true;
     QTest::newRow("unknown filter") << "format=pix_fmts=rgb24,nosuchfilter" << "TL" << false;
-    QTest::newRow("broken syntax") << "format=pix_fmts=rgb24,,hflip[" << "TL" << false;
     QTest::newRow("bad option value") << "format=pix_fmts=nosuchformat,hflip" << "TL" << false;
 }
 
@@ -141,8 +139,6 @@ void TestLibAVFilterVideo::equaliser_data()
         << "format=pix_fmts=rgb24,eq=brightness=-0.100" << -40.0 << -15.0 << 0.9 << 1.1;
     QTest::newRow("contrast")
         << "format=pix_fmts=rgb24,eq=contrast=1.450" << -8.0 << 8.0 << 1.3 << 1.6;
-    QTest::newRow("low contrast")
-        << "format=pix_fmts=rgb24,eq=contrast=0.600" << -8.0 << 8.0 << 0.5 << 0.7;
     QTest::newRow("both")
         << "format=pix_fmts=rgb24,eq=brightness=0.100:contrast=1.450" << 15.0 << 40.0 << 1.3 << 1.6;
     QTest::newRow("bad value keeps picture")

@@ -38,6 +38,21 @@ QImage halves()
     return image;
 }
 
+QColor cellColor(int column, int row)
+{
+    return QColor::fromHsv((row * 4 + column) * 22, 255, 255);
+}
+
+// 320x180 picture in 4x4 cells of different colours.
+QImage grid()
+{
+    QImage image(320, 180, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, cellColor(x / 80, y / 45));
+    return image;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QVector<Probe>)
@@ -53,6 +68,8 @@ private Q_SLOTS:
     void geometry();
     void draws_data();
     void draws();
+    void regionOfInterest_data();
+    void regionOfInterest();
     void decodedFrame_data();
     void decodedFrame();
     void detachOnDelete();
@@ -151,6 +168,7 @@ void TestVideoRenderer::draws_data()
         QTest::addRow("%s letterboxed", name)
             << id << QRectF() << false
             << QVector<Probe>{{{160, 10}, black}, {{160, 229}, black}, {{40, 120}, red}, {{280, 120}, blue}};
+        // A region keeps the letterbox of the picture.
         QTest::addRow("%s region of interest", name)
             << id << QRectF(0.5, 0.0, 0.5, 1.0) << false
             << QVector<Probe>{{{20, 120}, blue}, {{300, 120}, blue}, {{160, 10}, black}};
@@ -186,6 +204,53 @@ void TestVideoRenderer::draws()
         QVERIFY2(near(seen, probe.color), qPrintable(QStringLiteral("(%1,%2) is %3, expected %4")
                                                           .arg(probe.point.x()).arg(probe.point.y())
                                                           .arg(seen.name(), probe.color.name())));
+    }
+}
+
+void TestVideoRenderer::regionOfInterest_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QRectF>("roi");
+    QTest::addColumn<QPoint>("firstCell");
+    QTest::addColumn<int>("cells");
+
+    for (int id : {VideoRendererId_Widget, VideoRendererId_OpenGLWidget}) {
+        const char *name = id == VideoRendererId_Widget ? "widget" : "opengl";
+        QTest::addRow("%s whole picture", name) << id << QRectF(0, 0, 0, 0) << QPoint(0, 0) << 4;
+        QTest::addRow("%s centre, 2x", name) << id << QRectF(0.25, 0.25, 0.5, 0.5) << QPoint(1, 1) << 2;
+        QTest::addRow("%s bottom right, 2x", name) << id << QRectF(0.5, 0.5, 0.5, 0.5) << QPoint(2, 2) << 2;
+    }
+}
+
+void TestVideoRenderer::regionOfInterest()
+{
+    QFETCH(int, id);
+    QFETCH(QRectF, roi);
+    QFETCH(QPoint, firstCell);
+    QFETCH(int, cells);
+
+    std::unique_ptr<VideoRenderer> renderer(VideoRenderer::create(id));
+    if (skipUnavailable(renderer.get()))
+        QSKIP("no OpenGL context on this display");
+    renderer->setOutAspectRatioMode(VideoRenderer::VideoAspectRatio);
+    renderer->widget()->resize(320, 180);
+    renderer->receive(VideoFrame(grid(), 0.5));
+    renderer->setRegionOfInterest(roi);
+    const QImage shot = grab(renderer.get());
+    QCOMPARE(shot.size(), QSize(320, 180));
+
+    // Each source cell shown fills (4 / cells) times its own size.
+    const int w = 320 / cells;
+    const int h = 180 / cells;
+    for (int row = 0; row < cells; ++row) {
+        for (int column = 0; column < cells; ++column) {
+            const QPoint probe(column * w + w / 2, row * h + h / 2);
+            const QColor expected = cellColor(firstCell.x() + column, firstCell.y() + row);
+            const QColor seen = shot.pixelColor(probe);
+            QVERIFY2(near(seen, expected, 30), qPrintable(QStringLiteral("(%1,%2) is %3, expected %4")
+                                                              .arg(probe.x()).arg(probe.y())
+                                                              .arg(seen.name(), expected.name())));
+        }
     }
 }
 

@@ -390,7 +390,6 @@ void TestVwPlayer::volumeCurve_data()
     QTest::addColumn<double>("gain");
     QTest::newRow("0 is silent") << 0 << 0.0;
     QTest::newRow("1") << 1 << 0.1116;
-    QTest::newRow("50") << 50 << 0.3362;
     QTest::newRow("100 amplifies a little") << 100 << 1.0355;
 }
 
@@ -477,13 +476,10 @@ void TestVwPlayer::fastSeekTargets_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<qint64>("current");
     QTest::addColumn<qint64>("target");
-    const qint64 d = 60000;
-    Q_UNUSED(d)
     QTest::newRow("forward to the next mark") << 1 << 1 << qint64(25000) << qint64(30000);
     QTest::newRow("forward just below a mark skips it") << 1 << 1 << qint64(29950) << qint64(40000);
     QTest::newRow("forward from a mark") << 1 << 1 << qint64(30000) << qint64(40000);
     QTest::newRow("forward, second step") << 1 << 2 << qint64(25000) << qint64(40000);
-    QTest::newRow("forward, third step") << 1 << 3 << qint64(5000) << qint64(30000);
     QTest::newRow("forward near the end goes to the end") << 1 << 1 << qint64(55000) << qint64(60000);
     QTest::newRow("backward") << 2 << 1 << qint64(25000) << qint64(10000);
     QTest::newRow("backward from a mark") << 2 << 1 << qint64(20000) << qint64(10000);

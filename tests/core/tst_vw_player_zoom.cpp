@@ -65,26 +65,10 @@ bool installedLast(AVPlayer *player, LibAVFilterVideo *filter)
     return !filters.isEmpty() && filters.last() == filter && filter->player() == player;
 }
 
-struct Look
-{
-    int code = -1;
-    bool flipped = false;
-    int body = 0;
-};
-
 // Frame number, orientation and body brightness of a coded test picture.
-Look lookAt(const VideoFrame &frame)
+HxTestLook lookAt(const VideoFrame &frame)
 {
-    Look look;
-    const QImage image = frame.image();
-    if (image.isNull())
-        return look;
-    const int upper = qGray(image.pixel(image.width() / 2, image.height() / 4));
-    const int lower = qGray(image.pixel(image.width() / 2, image.height() * 3 / 4));
-    look.flipped = upper > lower;
-    look.body = qMax(upper, lower);
-    look.code = hxReadFrameCode(look.flipped ? image.mirrored(true, true) : image);
-    return look;
+    return hxLookAt(frame.image());
 }
 
 bool waitForSeek(AVPlayer *player)
@@ -124,21 +108,16 @@ void TestVwPlayerZoom::equaliser_data()
     const QString eq = QStringLiteral("format=pix_fmts=rgb24,eq=");
     QTest::newRow("60 and 75") << 60 << 75 << eq + "brightness=0.100:contrast=1.450";
     QTest::newRow("brightness 50 alone") << 50 << -1 << QString();
-    QTest::newRow("both at 50") << 50 << 50 << QString();
     QTest::newRow("brightness alone") << 60 << 50 << eq + "brightness=0.100";
     QTest::newRow("contrast alone") << 50 << 75 << eq + "contrast=1.450";
     QTest::newRow("brightness 45") << 45 << -1 << eq + "brightness=-0.050";
     QTest::newRow("brightness 46") << 46 << -1 << QString();
     QTest::newRow("brightness 54") << 54 << -1 << QString();
     QTest::newRow("brightness 55") << 55 << -1 << eq + "brightness=0.050";
-    QTest::newRow("brightness 0") << 0 << -1 << eq + "brightness=-0.500";
-    QTest::newRow("brightness 100") << 100 << -1 << eq + "brightness=0.500";
     QTest::newRow("contrast 47") << -1 << 47 << eq + "contrast=0.946";
     QTest::newRow("contrast 48") << -1 << 48 << QString();
     QTest::newRow("contrast 52") << -1 << 52 << QString();
     QTest::newRow("contrast 53") << -1 << 53 << eq + "contrast=1.054";
-    QTest::newRow("contrast 0") << -1 << 0 << eq + "contrast=0.100";
-    QTest::newRow("contrast 100") << -1 << 100 << eq + "contrast=1.900";
 }
 
 void TestVwPlayerZoom::equaliser()
@@ -219,14 +198,11 @@ void TestVwPlayerZoom::mirror_data()
     const QString v = QStringLiteral("format=pix_fmts=rgb24,vflip");
     const QString hv = QStringLiteral("format=pix_fmts=rgb24,hflip,vflip");
     QTest::newRow("main h") << QStringList{"HM"} << h << QString();
-    QTest::newRow("main v") << QStringList{"VM"} << v << QString();
     QTest::newRow("both flags") << QStringList{"VM", "HM"} << hv << QString();
-    QTest::newRow("sub h") << QStringList{"HS"} << QString() << h;
     QTest::newRow("sub both") << QStringList{"HS", "VS"} << QString() << hv;
     QTest::newRow("toggled back") << QStringList{"HM", "HM"} << QString() << QString();
     QTest::newRow("one of two back") << QStringList{"HM", "VM", "HM"} << v << QString();
     QTest::newRow("main while swapped") << QStringList{"SW", "HM"} << QString() << h;
-    QTest::newRow("sub while swapped") << QStringList{"SW", "VS"} << v << QString();
     QTest::newRow("stays after swap back") << QStringList{"SW", "HM", "SW"} << QString() << h;
     QTest::newRow("same camera both panes") << QStringList{"HM", "SW", "VS"} << hv << QString();
     QTest::newRow("undone from other pane") << QStringList{"HM", "SW", "HS"} << QString() << QString();
@@ -336,7 +312,6 @@ void TestVwPlayerZoom::zoomPosition_data()
     QTest::addColumn<float>("expectedY");
 
     QTest::newRow("truncated") << 0.379f << 0.121f << 0.37f << 0.12f;
-    QTest::newRow("exact steps") << 0.29f << 0.01f << 0.29f << 0.01f;
     QTest::newRow("below a step") << 0.0099f << 0.4999f << 0.0f << 0.49f;
     QTest::newRow("edges") << 0.0f << 0.5f << 0.0f << 0.5f;
     QTest::newRow("out of range") << 0.9f << -0.2f << 0.5f << 0.0f;
@@ -423,17 +398,15 @@ void TestVwPlayerZoom::pausedPairShowsChanges()
     for (AVPlayer *player : players) {
         player->audio()->setBackends({});
         player->setSeekType(KeyFrameSeek);
-        player->setFile(file);
-        QVERIFY(player->load());
-        QTRY_VERIFY_WITH_TIMEOUT(player->isLoaded(), 10000);
+        QVERIFY(hxLoadAndWait(*player, file));
         player->play();
     }
     QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerF()->displayedFrame()).code >= 40, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(lookAt(zoom.playerR()->displayedFrame()).code >= 40, 10000);
     for (AVPlayer *player : players)
         player->pause(true);
-    const Look front = lookAt(zoom.playerF()->displayedFrame());
-    const Look rear = lookAt(zoom.playerR()->displayedFrame());
+    const HxTestLook front = lookAt(zoom.playerF()->displayedFrame());
+    const HxTestLook rear = lookAt(zoom.playerR()->displayedFrame());
     QVERIFY(!front.flipped && !rear.flipped);
 
     // Mirroring the main pane shows the same front frame mirrored at once.

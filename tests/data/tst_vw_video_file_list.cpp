@@ -383,9 +383,7 @@ void TestVwVideoFileList::groupMask_data()
     QTest::addColumn<QList<int>>("types");
 
     QTest::newRow("normal") << 1 << QList<int>{0, 0, 0};
-    QTest::newRow("event") << 2 << QList<int>{1, 1};
     QTest::newRow("parking") << 4 << QList<int>{3, 3, 4};
-    QTest::newRow("manual") << 8 << QList<int>{2};
     QTest::newRow("normal and event") << 3 << QList<int>{0, 1, 0, 1, 0};
     QTest::newRow("all") << 15 << QList<int>{0, 1, 0, 3, 3, 4, 2, 1, 0};
     QTest::newRow("none") << 0 << QList<int>{};

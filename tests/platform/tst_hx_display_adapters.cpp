@@ -47,9 +47,6 @@ void TstHxDisplayAdapters::legacyChipset_data()
     QTest::newRow("lower case") << "intel(r) g41 express chipset" << true;
     QTest::newRow("spaces inside the name") << "Intel(R) G 4 1 Express Chipset" << true;
     QTest::newRow("X4500 graphics") << "Intel(R) Graphics Media Accelerator X4500HD" << true;
-    QTest::newRow("Q45/Q43") << "Intel(R) Q45/Q43 Express Chipset" << true;
-    QTest::newRow("GL40") << "Mobile Intel(R) GL40 Chipset" << true;
-    QTest::newRow("GS45") << "Mobile Intel(R) GS45 Chipset" << true;
     QTest::newRow("modern Intel") << "Intel Corporation Alder Lake-P GT2 [Iris Xe Graphics]" << false;
     QTest::newRow("4 series database name")
         << "Intel Corporation 4 Series Chipset Integrated Graphics Controller" << false;

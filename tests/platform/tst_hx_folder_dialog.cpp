@@ -28,7 +28,6 @@ private Q_SLOTS:
     void init();
     void startFolderIsPreselected();
     void unreadyFolderDisablesOk();
-    void acceptGivesNativePath();
     void unreadyAtAcceptKeepsDialogOpen();
     void newFolderButton_data();
     void newFolderButton();
@@ -99,22 +98,6 @@ void TstHxFolderDialog::unreadyFolderDisablesOk()
     second.show();
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     QVERIFY(!second.isAcceptEnabled());
-}
-
-void TstHxFolderDialog::acceptGivesNativePath()
-{
-    HxFolderDialog dialog;
-    dialog.setStartFolder(m_dir.path());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.selectFolder(m_other);
-    QVERIFY(dialog.isAcceptEnabled());
-
-    auto *files = dialog.findChild<QDialog *>();
-    QVERIFY(files);
-    QMetaObject::invokeMethod(files, "accept");
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(m_other));
 }
 
 void TstHxFolderDialog::unreadyAtAcceptKeepsDialogOpen()

@@ -1,5 +1,4 @@
 #include "hx_button.h"
-#include "vw_button.h"
 #include "vw_language.h"
 
 #include <QApplication>
@@ -29,7 +28,6 @@ class TestHxButton : public QObject
 private Q_SLOTS:
     void factories_data();
     void factories();
-    void vwButtonCreate();
     void destructorUnregisters();
     void insertionIndex_data();
     void insertionIndex();
@@ -104,27 +102,6 @@ void TestHxButton::factories()
         QVERIFY2(sheet.contains(QStringLiteral("url(:/image/%1)").arg(image)), qPrintable(image));
     for (const QString &image : absent)
         QVERIFY2(!sheet.contains(QStringLiteral("url(:/image/%1)").arg(image)), qPrintable(image));
-}
-
-void TestHxButton::vwButtonCreate()
-{
-    QWidget parent;
-    auto *layout = new QHBoxLayout(&parent);
-    VwButton *button = VwButton::create(&parent, layout, QStringLiteral("popup_button"), QString(),
-                                        QSize(120, 30));
-    QCOMPARE(button->objectName(), QStringLiteral("popup_button"));
-    QCOMPARE(button->size(), QSize(120, 30));
-    QVERIFY(button->styleSheet().isEmpty());
-    QCOMPARE(layout->indexOf(button), 0);
-    QVERIFY(!VwLanguage::instance()->isRegistered(button));
-
-    // Without a layout the button is only parented.
-    VwButton *loose = VwButton::create(&parent, nullptr, QStringLiteral("button"), QStringLiteral("閉じる"),
-                                       QSize(100, 24));
-    QCOMPARE(loose->parent(), &parent);
-    QCOMPARE(layout->indexOf(loose), -1);
-    QCOMPARE(VwLanguage::instance()->registeredText(loose, 1, VwLanguage::TEXT_KIND_TOOLTIP),
-             QStringLiteral("閉じる"));
 }
 
 void TestHxButton::destructorUnregisters()

@@ -48,11 +48,7 @@ void TestLanguageStart::englishTooltipsOnFirstShow_data()
     QTest::addColumn<QString>("english");
 
     QTest::newRow("info") << "title_info" << languageText("viewer_info") << "Info";
-    QTest::newRow("capture") << "title_capture" << languageText("capture") << "Capture";
-    QTest::newRow("language") << "title_language" << languageText("language") << "Language";
-    QTest::newRow("minimise") << "title_minimize" << languageText("minimize") << "Minimize";
     QTest::newRow("close") << "title_close" << languageText("close") << "Exit";
-    QTest::newRow("map") << "title_map" << languageText("map") << "Map";
     QTest::newRow("maximise") << "title_maximize" << languageText("maximize") << "Maximize";
 }
 

@@ -22,8 +22,6 @@ class TestPopups : public QObject
 
 private Q_SLOTS:
     void cleanup();
-    void messageWidth_data();
-    void messageWidth();
     void messageWidthGrowsWithText();
     void messageWrapsLineBreaks();
     void messageClosesWithOk();
@@ -38,24 +36,6 @@ void TestPopups::cleanup()
 {
     VwLanguage::instance()->language = VwLanguage::LANGUAGE_JAPANESE;
     VwLanguage::instance()->languageAuto = false;
-}
-
-void TestPopups::messageWidth_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("japanese") << QStringLiteral("録画ファイルが見つかりません。");
-    QTest::newRow("english") << QStringLiteral("No recording was found in the selected folder.");
-}
-
-void TestPopups::messageWidth()
-{
-    QFETCH(QString, text);
-    VwPopupMessage popup(nullptr, QStringLiteral("Message"), text);
-    QCOMPARE(popup.width(), VwPopupMessage::textWidth(text) + 30);
-    QVERIFY(popup.textLabel()->wordWrap());
-    QCOMPARE(popup.textLabel()->objectName(), QStringLiteral("text_header_label"));
-    QCOMPARE(popup.okButton()->objectName(), QStringLiteral("popup_button"));
-    QCOMPARE(popup.okButton()->size(), QSize(120, 30));
 }
 
 void TestPopups::messageWidthGrowsWithText()

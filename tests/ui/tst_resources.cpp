@@ -49,8 +49,6 @@ class TestResources : public QObject
 private Q_SLOTS:
     void buttonImages_data();
     void buttonImages();
-    void fixedSizes_data();
-    void fixedSizes();
     void styleSheetImages();
     void styleSheetObjectNames();
     void imagesNamedInSources();
@@ -109,44 +107,6 @@ void TestResources::buttonImages()
         QVERIFY2(!image.isNull(), qPrintable(imagePath(variant)));
         QCOMPARE(image.size(), base.size());
     }
-}
-
-void TestResources::fixedSizes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("digit sprite") << "num_15x25" << QSize(165, 25);
-    QTest::newRow("lit speed panel") << "speed_on" << QSize(72, 44);
-    QTest::newRow("dark speed panel") << "speed_off" << QSize(72, 44);
-    QTest::newRow("km/h") << "speed_kmh" << QSize(87, 23);
-    QTest::newRow("mph") << "speed_mph" << QSize(87, 23);
-    QTest::newRow("title bar") << "title_bg" << QSize(-1, 43);
-    QTest::newRow("play bar") << "play_bg" << QSize(-1, 71);
-    QTest::newRow("video title front") << "title_video_front" << QSize(-1, 26);
-    QTest::newRow("video title rear") << "title_video_rear" << QSize(-1, 26);
-    QTest::newRow("video title front en") << "title_video_front_en" << QSize(-1, 26);
-    QTest::newRow("video title rear en") << "title_video_rear_en" << QSize(-1, 26);
-    QTest::newRow("list title") << "title_list" << QSize(-1, 26);
-    QTest::newRow("logo") << "title_logo_kv" << QSize(-1, -1);
-    QTest::newRow("popup title") << "title_popup_bg" << QSize(-1, -1);
-    QTest::newRow("video background") << "video_bg" << QSize(-1, -1);
-    QTest::newRow("big front logo") << "logo_front_big_kv" << QSize(-1, -1);
-    QTest::newRow("big rear logo") << "logo_rear_big_kv" << QSize(-1, -1);
-    QTest::newRow("small front logo") << "logo_front_small_kv" << QSize(-1, -1);
-    QTest::newRow("small rear logo") << "logo_rear_small_kv" << QSize(-1, -1);
-    QTest::newRow("panel") << "panel_bg9" << QSize(-1, -1);
-}
-
-void TestResources::fixedSizes()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, size);
-    const QImage image(imagePath(name));
-    QVERIFY2(!image.isNull(), qPrintable(imagePath(name)));
-    if (size.width() > 0)
-        QCOMPARE(image.width(), size.width());
-    if (size.height() > 0)
-        QCOMPARE(image.height(), size.height());
 }
 
 void TestResources::styleSheetImages()

@@ -28,10 +28,8 @@ class TestVwStyle : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void labelTemplates();
     void colorFormat_data();
     void colorFormat();
-    void boxTemplates();
     void sliderTemplate_data();
     void sliderTemplate();
     void templatesAreValidStyleSheets();
@@ -40,23 +38,6 @@ private Q_SLOTS:
     void setStylePropertyRepolishes();
     void setObjectNameAndRepolish();
 };
-
-void TestVwStyle::labelTemplates()
-{
-    QLabel label;
-    applyLabelStyle(&label, QStringLiteral("current_time"), QStringLiteral("Arial"), 0xC59433, 14, false);
-    QCOMPARE(label.objectName(), QStringLiteral("current_time"));
-    QCOMPARE(label.styleSheet(),
-             QStringLiteral("QLabel#current_time{font-family: Arial;color : #C59433;font-size: 14px;"
-                            "font-weight: normal;}"));
-
-    applyBadgeLabelStyle(&label, QStringLiteral("speed_label"), QStringLiteral("Arial"), 0xf5f5f5, 11,
-                         true, 0x262626);
-    QCOMPARE(label.objectName(), QStringLiteral("speed_label"));
-    QCOMPARE(label.styleSheet(),
-             QStringLiteral("QLabel#speed_label{font-family: Arial;color : #F5F5F5;font-size: 11px;"
-                            "font-weight: bold;background-color: #262626;border-radius:  3px;}"));
-}
 
 void TestVwStyle::colorFormat_data()
 {
@@ -77,20 +58,6 @@ void TestVwStyle::colorFormat()
     QWidget widget;
     applyBackgroundStyle(&widget, QStringLiteral("3a3a3a"), color);
     QCOMPARE(widget.styleSheet(), QStringLiteral("QWidget#3a3a3a{background-color: %1;}").arg(css));
-}
-
-void TestVwStyle::boxTemplates()
-{
-    QWidget widget;
-    applyBorderStyle(&widget, QStringLiteral("main_video_frame"), 0x666666);
-    QCOMPARE(widget.objectName(), QStringLiteral("main_video_frame"));
-    QCOMPARE(widget.styleSheet(), QStringLiteral("QWidget#main_video_frame{border: 1px solid #666666;}"));
-
-    // Replaces a background style set before.
-    applyBackgroundStyle(&widget, QStringLiteral("border_back"), 0x123456);
-    applyBorderBackgroundStyle(&widget, QStringLiteral("border_back"), 0x3a3a3a, 0x666666);
-    QCOMPARE(widget.styleSheet(),
-             QStringLiteral("QWidget#border_back{border: 1px solid #666666;background-color: #3A3A3A;}"));
 }
 
 void TestVwStyle::sliderTemplate_data()
