@@ -13,14 +13,6 @@ constexpr int kBottomBlockHeight = 182;
 // maximised, the play bar alone in full screen.
 constexpr int kMaximizedBottomHeight = 152;
 constexpr int kFullScreenBottomHeight = 71;
-
-// An empty panel holding the place of one that is built elsewhere.
-QWidget *placeholder(QWidget *parent, const QString &name)
-{
-    auto *widget = new QWidget(parent);
-    widget->setObjectName(name);
-    return widget;
-}
 } // namespace
 
 VwFrameLeft::VwFrameLeft(QWidget *parent)

@@ -7,14 +7,6 @@
 
 namespace {
 constexpr int kColumnWidth = 392;
-
-// An empty panel holding the place of one that is built elsewhere.
-QWidget *placeholder(QWidget *parent, const QString &name)
-{
-    auto *widget = new QWidget(parent);
-    widget->setObjectName(name);
-    return widget;
-}
 } // namespace
 
 VwFrameRight::VwFrameRight(QWidget *parent)

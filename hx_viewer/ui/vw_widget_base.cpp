@@ -24,3 +24,10 @@ void VwWidgetBase::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
 }
+
+QWidget *VwWidgetBase::placeholder(QWidget *parent, const QString &objectName)
+{
+    auto *widget = new QWidget(parent);
+    widget->setObjectName(objectName);
+    return widget;
+}

@@ -17,6 +17,9 @@ public Q_SLOTS:
     virtual void onAppEvent(VwApp::Event event, int param);
 
 protected:
+    // An empty panel holding the place of one that is built elsewhere.
+    static QWidget *placeholder(QWidget *parent, const QString &objectName);
+
     // A plain QWidget subclass ignores the background and border image of its
     // style sheet unless it paints the PE_Widget primitive itself.
     void paintEvent(QPaintEvent *event) override;
