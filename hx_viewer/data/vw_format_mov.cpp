@@ -504,6 +504,18 @@ VwSensorInfo::VwSensorInfo(FILE *file, int kind)
     }
 }
 
+qint64 VwSensorInfo::recordIndex(qint64 positionMs, qint64 durationMs, qint64 count)
+{
+    if (durationMs <= 0)
+        return -1;
+    const double fraction = double(std::max<qint64>(positionMs, 0)) / double(durationMs);
+    const double index = double(std::max<qint64>(count, 0)) * fraction;
+    // A position far past the end of a damaged recording must not overflow.
+    if (!(index < double(std::numeric_limits<qint64>::max() / 2)))
+        return std::numeric_limits<qint64>::max() / 2;
+    return qint64(index);
+}
+
 void VwSensorInfo::fitToDuration(qint64 durationMs)
 {
     const qint64 seconds = std::clamp<qint64>(durationMs / 1000, 0, kMaxFitSeconds);

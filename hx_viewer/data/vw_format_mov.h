@@ -125,6 +125,15 @@ public:
 
     void fitToDuration(qint64 durationMs);
 
+    // Index of the record (or reading) that stands at `positionMs` in a
+    // recording `durationMs` long whose `count` entries are spread evenly
+    // over it: trunc(count * position / duration). A negative position counts
+    // as 0. The result may reach or pass `count` at and after the end; each
+    // view decides what it shows there. -1 when the duration gives no
+    // fraction (0 or less). Every telemetry view goes through this one
+    // function so that the graph, the panels and the map never disagree.
+    static qint64 recordIndex(qint64 positionMs, qint64 durationMs, qint64 count);
+
     bool hasGps = false;
     int gPerSecond = -1;
     quint32 gpsCount = 0;

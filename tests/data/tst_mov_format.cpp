@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 #include <cmath>
 
 using namespace movtest;
@@ -106,6 +108,8 @@ private Q_SLOTS:
     void holderWithoutValidFix();
     void fitToDuration_data();
     void fitToDuration();
+    void recordIndex_data();
+    void recordIndex();
     void textEndsAtItsLength_data();
     void textEndsAtItsLength();
     void trackSelection_data();
@@ -321,6 +325,37 @@ void TestMovFormat::fitToDuration()
         QCOMPARE(info.gpsRecords.last().latitude, 0.0);
         QCOMPARE(info.gSamples.last().z, 0.0f);
     }
+}
+
+void TestMovFormat::recordIndex_data()
+{
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("duration");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<qint64>("index");
+
+    QTest::newRow("start") << qint64(0) << qint64(12000) << qint64(12) << qint64(0);
+    QTest::newRow("just before a second") << qint64(6999) << qint64(12000) << qint64(12) << qint64(6);
+    QTest::newRow("on a second") << qint64(7000) << qint64(12000) << qint64(12) << qint64(7);
+    QTest::newRow("readings") << qint64(1500) << qint64(60000) << qint64(2400) << qint64(60);
+    QTest::newRow("at the end") << qint64(12000) << qint64(12000) << qint64(12) << qint64(12);
+    QTest::newRow("past the end") << qint64(30000) << qint64(12000) << qint64(12) << qint64(30);
+    QTest::newRow("negative position") << qint64(-500) << qint64(12000) << qint64(12) << qint64(0);
+    QTest::newRow("no records") << qint64(5000) << qint64(12000) << qint64(0) << qint64(0);
+    QTest::newRow("zero duration") << qint64(5000) << qint64(0) << qint64(12) << qint64(-1);
+    QTest::newRow("negative duration") << qint64(5000) << qint64(-1) << qint64(12) << qint64(-1);
+    QTest::newRow("huge position does not overflow")
+        << std::numeric_limits<qint64>::max() << qint64(1) << qint64(86400)
+        << std::numeric_limits<qint64>::max() / 2;
+}
+
+void TestMovFormat::recordIndex()
+{
+    QFETCH(qint64, position);
+    QFETCH(qint64, duration);
+    QFETCH(qint64, count);
+    QFETCH(qint64, index);
+    QCOMPARE(VwSensorInfo::recordIndex(position, duration, count), index);
 }
 
 void TestMovFormat::textEndsAtItsLength_data()
