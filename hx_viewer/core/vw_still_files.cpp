@@ -29,7 +29,7 @@ std::unique_ptr<QFile> createTemporary(const QString &target, QString *reason)
         const QString tail = QString::number(QRandomGenerator::global()->generate(), 16);
         auto file = std::make_unique<QFile>(info.dir().filePath(
             QLatin1Char('.') + info.fileName() + QLatin1Char('.') + tail));
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             return file;
         *reason = file->errorString();
         if (!QFileInfo::exists(file->fileName()))
@@ -40,7 +40,7 @@ std::unique_ptr<QFile> createTemporary(const QString &target, QString *reason)
 
 bool writeWhole(QFile *file, const QByteArray &data, QString *reason)
 {
-    if (file->write(data) != data.size() || !file->flush()) {
+    if (file->write(data) != data.size()) {
         *reason = file->errorString();
         return false;
     }
@@ -103,8 +103,12 @@ bool VwStillFiles::save(const QString &folder, const QString &name, QString *rea
     const QStringList names = targets(folder, name);
     std::vector<std::unique_ptr<QFile>> temporaries;
     const auto fail = [&] {
-        for (const auto &temporary : temporaries)
-            temporary->remove();
+        // Not QFile::remove() on the object: after a failed write its close
+        // fails again and it would not remove the file.
+        for (const auto &temporary : temporaries) {
+            temporary->close();
+            QFile::remove(temporary->fileName());
+        }
         qCWarning(lcHxCore) << "VwStillFiles::save" << folder << name << error;
         if (reason)
             *reason = error;

@@ -52,6 +52,8 @@ VwPopupCapture::VwPopupCapture(QWidget *parent, QList<QString> *files)
                  QStringLiteral("text_header_label"));
     _nameEdit = new QLineEdit(_files.proposedName(), panel);
     _nameEdit->setObjectName(QStringLiteral("file"));
+    // The start of a long proposed name tells the recording apart.
+    _nameEdit->setCursorPosition(0);
     nameRow->addWidget(_nameEdit);
     addFixedSpacer(nameRow, 70, 0);
     panelLayout->addLayout(nameRow);

@@ -15,8 +15,6 @@ class TestVwStillExif : public QObject
 private Q_SLOTS:
     void tags_data();
     void tags();
-    void shownRecord_data();
-    void shownRecord();
     void brokenInputLeavesFileAlone();
 
 private:
@@ -91,32 +89,6 @@ void TestVwStillExif::tags()
              qPrintable(tags.value("Exif.GPSInfo.GPSLatitude")));
     QCOMPARE(tags.value("Exif.GPSInfo.GPSSpeedRef"), QStringLiteral("K"));
     QVERIFY(std::fabs(hxExifRational(tags.value("Exif.GPSInfo.GPSSpeed")) - speed) <= 0.05);
-}
-
-void TestVwStillExif::shownRecord_data()
-{
-    QTest::addColumn<qint64>("position");
-    QTest::addColumn<qint64>("duration");
-    QTest::addColumn<int>("expected"); // -1: none
-
-    QTest::newRow("inside") << qint64(2999) << qint64(5000) << 2;
-    QTest::newRow("at the end: the last record") << qint64(5000) << qint64(5000) << 4;
-    QTest::newRow("past the end") << qint64(6001) << qint64(5000) << -1;
-    QTest::newRow("no duration") << qint64(1000) << qint64(0) << -1;
-}
-
-void TestVwStillExif::shownRecord()
-{
-    QFETCH(qint64, position);
-    QFETCH(qint64, duration);
-    QFETCH(int, expected);
-
-    VwSensorInfo info;
-    info.hasGps = true;
-    info.gpsRecords.resize(5);
-    info.gpsCount = 5;
-    const VwGpsRecord *record = VwStillExif::shownRecord(&info, position, duration);
-    QCOMPARE(record ? int(record - info.gpsRecords.constData()) : -1, expected);
 }
 
 void TestVwStillExif::brokenInputLeavesFileAlone()

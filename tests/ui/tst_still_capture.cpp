@@ -4,6 +4,7 @@
 #include "video_frame.h"
 #include "video_renderer.h"
 #include "vw_app.h"
+#include "vw_button.h"
 #include "vw_format_mov.h"
 #include "vw_language.h"
 #include "vw_player.h"
@@ -19,9 +20,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -83,11 +86,11 @@ public:
     {
         connect(&m_poll, &QTimer::timeout, this, &ModalScript::poll);
         m_poll.start(20);
+        // A step that never matches fails the test instead of leaving it in a modal loop.
+        QTimer::singleShot(20000, this, &ModalScript::closeAll);
     }
     bool finished() const { return m_steps.isEmpty() && !m_pending; }
 
-    // Closes whatever is still open, so that a step that did not match fails
-    // the test instead of leaving it in a modal loop.
     static void closeAll()
     {
         while (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
@@ -171,14 +174,13 @@ private Q_SLOTS:
     void picturesAndNames();
     void exif_data();
     void exif();
-    void existingFilesAreAskedAbout();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
     void failedGrab();
     void refusedNames_data();
     void refusedNames();
-    void screenshots_data();
-    void screenshots();
+    void existingFilesAndRetry_data();
+    void existingFilesAndRetry();
 
 private:
     bool playPaused(const QString &name, qint64 positionMs);
@@ -235,7 +237,7 @@ void TestStillCapture::initTestCase()
 
 void TestStillCapture::init()
 {
-    m_folder = m_work.filePath(QStringLiteral("saved/") + QTest::currentDataTag());
+    m_folder = m_work.filePath(QStringLiteral("saved/%1/%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(m_folder));
     VwSettings::instance()->setBackupPath(m_folder);
     m_grabbed.clear();
@@ -290,9 +292,7 @@ bool TestStillCapture::capture(const QList<ModalScript::Step> &steps)
 {
     ModalScript script(steps);
     WindowMain::instance()->onStartCapture();
-    const bool finished = QTest::qWaitFor([&] { return script.finished() && !QApplication::activeModalWidget(); }, 20000);
-    ModalScript::closeAll();
-    return finished;
+    return QTest::qWaitFor([&] { return script.finished() && !QApplication::activeModalWidget(); }, 25000);
 }
 
 QStringList TestStillCapture::saved() const
@@ -386,29 +386,6 @@ void TestStillCapture::exif()
     }
 }
 
-void TestStillCapture::existingFilesAreAskedAbout()
-{
-    const QStringList names = {"dup_前方.jpg", "dup_後方.jpg"};
-    for (const QString &name : names) {
-        QFile old(QDir(m_folder).filePath(name));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old " + name.toUtf8());
-    }
-    QVERIFY(playPaused(QStringLiteral("NORM260415-081502"), 1000));
-
-    QByteArray keptFront;
-    QVERIFY(capture({saveAs(QStringLiteral("dup")), overwrite(false),
-                     on<VwPopupCapture>([&](VwPopupCapture *dialog) {
-                         keptFront = contents(QDir(m_folder).filePath(names.first()));
-                         dialog->okButton()->click();
-                     }),
-                     overwrite(true)}));
-    QCOMPARE(keptFront, QByteArray("old ") + names.first().toUtf8());
-    QCOMPARE(saved(), names);
-    for (const QString &name : names)
-        QVERIFY(!QImage(QDir(m_folder).filePath(name), "JPG").isNull());
-}
-
 void TestStillCapture::failedSaveKeepsEverything_data()
 {
     QTest::addColumn<QString>("kind");
@@ -479,7 +456,7 @@ void TestStillCapture::failedSaveKeepsEverything()
     else if (kind == QLatin1String("file"))
         QCOMPARE(saved(), QStringList{"plain.txt"});
     else
-        QCOMPARE(saved(), QStringList{"full_前方.jpg"});
+        QCOMPARE(saved().join(','), QStringLiteral("full_前方.jpg"));
     if (kind == QLatin1String("full"))
         QCOMPARE(contents(old), QByteArray("old still"));
 }
@@ -505,7 +482,7 @@ void TestStillCapture::failedGrab()
     QCOMPARE(done.count(), 0);
     QVERIFY(!QGuiApplication::overrideCursor());
     QVERIFY(text.startsWith(failureHeader()));
-    QVERIFY(saved().isEmpty());
+    QCOMPARE(saved().join(','), QString());
     QVERIFY(m_player->capturePaths()->isEmpty());
 }
 
@@ -536,40 +513,55 @@ void TestStillCapture::refusedNames()
     QVERIFY(!QFileInfo::exists(m_folder + QStringLiteral("/a")));
 }
 
-void TestStillCapture::screenshots_data()
+void TestStillCapture::existingFilesAndRetry_data()
 {
     QTest::addColumn<int>("language");
     QTest::newRow("ja") << int(VwLanguage::LANGUAGE_JAPANESE);
     QTest::newRow("en") << int(VwLanguage::LANGUAGE_ENGLISH);
 }
 
-void TestStillCapture::screenshots()
+// Renders the dialog, the question and the failure message on the way.
+void TestStillCapture::existingFilesAndRetry()
 {
-    const QByteArray dir = qgetenv("HX_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        QSKIP("HX_SCREENSHOT_DIR is not set");
     QFETCH(int, language);
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_TYPE(language));
-    const QString suffix = QLatin1Char('_') + QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".png");
-    const auto shoot = [&](QWidget *widget, const QString &name) {
-        QVERIFY(widget->grab().save(QDir(QFile::decodeName(dir)).filePath(name + suffix)));
+    const QString shots = QFile::decodeName(qgetenv("HX_SCREENSHOT_DIR"));
+    const auto shoot = [&](const QString &name) {
+        return [shots, name](QWidget *widget) {
+            if (!shots.isEmpty())
+                QVERIFY(QDir().mkpath(shots) && widget->grab().save(
+                    QDir(shots).filePath(name + QLatin1Char('_') + QTest::currentDataTag() + QStringLiteral(".png"))));
+        };
     };
-    QFile existing(QDir(m_folder).filePath(QStringLiteral("shot_前方.jpg")));
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.close();
+    const QStringList names = {"shot_前方.jpg", "shot_後方.jpg"};
+    for (const QString &name : names) {
+        QFile old(QDir(m_folder).filePath(name));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
     QVERIFY(playPaused(QStringLiteral("NORM260415-081502"), 1000));
 
+    QByteArray kept;
     QString text;
     QVERIFY(capture({on<VwPopupCapture>([&](VwPopupCapture *dialog) {
-                         shoot(dialog, QStringLiteral("capture_dialog"));
-                         dialog->nameEdit()->setText(QStringLiteral("shot"));
-                         dialog->okButton()->click();
+                         shoot(QStringLiteral("capture_dialog"))(dialog);
+                         saveAs(QStringLiteral("shot")).action(dialog);
                      }),
-                     overwrite(false, [&](QWidget *question) { shoot(question, QStringLiteral("capture_overwrite")); }),
-                     saveAs(QStringLiteral("shot"), m_folder + QStringLiteral("/missing")),
-                     message(&text, [&](QWidget *box) { shoot(box, QStringLiteral("capture_failed")); }),
-                     cancelCapture()}));
+                     overwrite(false, shoot(QStringLiteral("capture_overwrite"))),
+                     // Refused: the dialog is back and the old stills are as they were.
+                     on<VwPopupCapture>([&](VwPopupCapture *dialog) {
+                         for (const QString &name : names)
+                             kept += contents(QDir(m_folder).filePath(name));
+                         saveAs(QStringLiteral("shot"), m_folder + QStringLiteral("/missing")).action(dialog);
+                     }),
+                     message(&text, shoot(QStringLiteral("capture_failed"))),
+                     // After the failure the dialog is back once more, for another folder.
+                     saveAs(QStringLiteral("shot"), m_folder), overwrite(true)}));
+    QCOMPARE(kept, QByteArray("oldold"));
     QVERIFY(text.startsWith(failureHeader()));
+    QCOMPARE(saved(), names);
+    for (const QString &name : names)
+        QVERIFY(!QImage(QDir(m_folder).filePath(name), "JPG").isNull());
 }
 
 int main(int argc, char **argv)
