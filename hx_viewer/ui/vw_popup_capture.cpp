@@ -6,7 +6,6 @@
 #include "vw_button.h"
 #include "vw_dialog_overwrite_sys.h"
 #include "vw_language.h"
-#include "vw_popup_content_background.h"
 #include "vw_settings.h"
 
 #include <QBoxLayout>
@@ -30,12 +29,8 @@ VwPopupCapture::VwPopupCapture(QWidget *parent, QList<QString> *files)
     if (!japanese && _titleWidget->titleLabel())
         _titleWidget->titleLabel()->setText(QStringLiteral("Save Capture"));
 
-    auto *contentLayout = new QVBoxLayout(_contentArea);
-    contentLayout->setContentsMargins(10, 13, 10, 12);
-    auto *panel = new VwPopupContentBackground(_contentArea);
-    contentLayout->addWidget(panel);
-    auto *panelLayout = new QVBoxLayout(panel);
-    panelLayout->setAlignment(Qt::AlignTop);
+    QVBoxLayout *panelLayout = addContentPanel();
+    QWidget *panel = panelLayout->parentWidget();
 
     addFixedSpacer(panelLayout, 0, 10);
     addTextLabel(panel, panelLayout,
