@@ -15,6 +15,11 @@ const QString &VwApplication::instanceKey()
 VwApplication::VwApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // The window class and the Wayland application id, which the desktop
+    // entry names, whatever the program file is called.
+    setApplicationName(QStringLiteral("kt-lv550n-viewer"));
+    setDesktopFileName(QStringLiteral("kt-lv550n-viewer"));
+
     m_singleInstance = new HxSingleInstance(instanceKey(), QString(), this);
     connect(m_singleInstance, &HxSingleInstance::activationRequested, this,
             &VwApplication::onActivationRequested);
