@@ -21,15 +21,16 @@ public:
     // True when this process now holds the lock; false when another copy holds
     // it or the lock cannot be taken at all.
     bool isOnlyInstance();
-    // Asks the running copy to bring its main window to the front. True when it
-    // answered.
-    bool activateRunningInstance();
+    // Asks the running copy to bring its main window to the front, after
+    // opening folder when one is given. True when it answered.
+    bool activateRunningInstance(const QString &folder = QString());
 
 Q_SIGNALS:
     // The main window was brought forward at the request of a later copy.
     void activated();
 
 private:
+    void onOpenRequested(const QString &path);
     void onActivationRequested();
 
     HxSingleInstance *m_singleInstance = nullptr;
