@@ -1,7 +1,6 @@
 #include "hx_test_sandbox.h"
 
 #include <QProcess>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,10 +17,10 @@ private Q_SLOTS:
     void cleanup();
     void secondCopyActivatesFirst();
     void killedHolderLeavesNoLock();
-    void viewerRefusesSecondCopy();
-    void viewerHoldsTheLock();
     void secondCopyHandsFolderOver_data();
     void secondCopyHandsFolderOver();
+    void viewerRefusesSecondCopy();
+    void viewerHoldsTheLock();
 
 private:
     std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments = {});
