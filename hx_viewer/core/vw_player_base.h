@@ -65,6 +65,9 @@ public:
     virtual void stopSeekTimers();
 
     void playOrPause(bool fromLoad);
+    // Ends a fast seek's claim on the next load, which would otherwise start
+    // the recording at its end when it was chosen while seeking backwards.
+    void clearSeekMode() { _seekMode = 0; }
     void setPlaySpeed(double speed);
     void muteForAWhile(int ms);
     void restartSyncTimer();

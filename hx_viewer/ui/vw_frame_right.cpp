@@ -1,5 +1,6 @@
 #include "vw_frame_right.h"
 
+#include "vw_frame_list.h"
 #include "vw_popup.h"
 #include "vw_style.h"
 
@@ -34,7 +35,7 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     columnLayout->addWidget(subVideoBlock);
 
     addFixedSpacer(columnLayout, 0, 11);
-    fileList = placeholder(this, QStringLiteral("file_list_panel"));
+    fileList = VwFrameList::instance(this);
     fileList->setFixedWidth(kColumnWidth);
     fileList->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     columnLayout->addWidget(fileList);

@@ -3,6 +3,7 @@
 #include "vw_widget_base.h"
 
 class QVBoxLayout;
+class VwFrameList;
 
 // The main window's right column: GPS panel, sub video and the file list.
 // Full screen hides it; the maximised layout keeps it.
@@ -17,7 +18,7 @@ public:
     QWidget *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
     QWidget *subVideo = nullptr;
-    QWidget *fileList = nullptr;
+    VwFrameList *fileList = nullptr;
 
 public Q_SLOTS:
     void onAppEvent(VwApp::Event event, int param) override;

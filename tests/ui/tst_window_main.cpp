@@ -3,6 +3,7 @@
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
 #include "vw_frame_left.h"
+#include "vw_frame_list.h"
 #include "vw_frame_right.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
@@ -165,7 +166,7 @@ void TestWindowMain::geometry_data()
     QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
     QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
     QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
-    QTest::newRow("file list") << "file_list_panel" << QRect(698, 332, 392, 345);
+    QTest::newRow("file list") << "file_list" << QRect(698, 332, 392, 345);
 }
 
 void TestWindowMain::geometry()
@@ -182,6 +183,8 @@ void TestWindowMain::geometry()
         widget = window->frameLeft;
     else if (part == QLatin1String("right"))
         widget = window->frameRight;
+    else if (part == QLatin1String("file_list"))
+        widget = window->frameRight->fileList;
     else
         widget = window->findChild<QWidget *>(part);
     QVERIFY2(widget, qPrintable(part));
