@@ -98,6 +98,11 @@ VwWidgetVideoList::VwWidgetVideoList(QWidget *parent, VwVideoFileList *list, VwP
     connect(m_previousShortcut, &QShortcut::activated, this, &VwWidgetVideoList::onPrevious);
 }
 
+int VwWidgetVideoList::defaultColumnWidth(int column)
+{
+    return column >= 0 && column < COLUMN_COUNT ? kColumns[column].width : 0;
+}
+
 void VwWidgetVideoList::setupColumns()
 {
     setColumnCount(COLUMN_COUNT);

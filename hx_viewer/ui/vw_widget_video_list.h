@@ -33,6 +33,9 @@ public:
     explicit VwWidgetVideoList(QWidget *parent = nullptr, VwVideoFileList *list = nullptr,
                                VwPlayer *player = nullptr);
 
+    // The fixed width of a column, in pixels.
+    static int defaultColumnWidth(int column);
+
     VwVideoFileList *list() const { return m_list; }
     VwWidgetVideoListDelegate *delegate() const { return m_delegate; }
     QShortcut *nextShortcut() const { return m_nextShortcut; }

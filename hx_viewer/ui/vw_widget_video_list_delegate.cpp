@@ -5,8 +5,12 @@
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
 
+#include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QPainter>
+
+#include <utility>
 
 namespace {
 const QColor kBackground(0x73, 0x73, 0x73);
@@ -15,6 +19,7 @@ const QColor kText(Qt::white);
 const QColor kSelectedText(0xC5, 0x94, 0x33);
 constexpr int kFontPixels = 12;
 constexpr int kTypeTextShift = 10;
+constexpr int kCellPadding = 4;
 
 QFont fontOf(const QString &family)
 {
@@ -30,10 +35,25 @@ VwWidgetVideoListDelegate::VwWidgetVideoListDelegate(VwWidgetVideoList *table,
                                                      VwVideoFileList *list)
     : QStyledItemDelegate(table)
     , m_list(list)
-    , m_textFont(fontOf(QStringLiteral("Monospace")))
+    , m_textFont(QApplication::font())
     , m_typeFont(fontOf(QStringLiteral("MS PGothic")))
 {
-    m_textFont.setStyleHint(QFont::Monospace);
+    // The columns were laid out for a face named "Monospace" that the systems
+    // they were drawn on lack, where a narrow default face stood in. Here the
+    // name resolves to a monospaced face far too wide, so the application face
+    // is used, narrowed until the longest name and date fit their columns.
+    m_textFont.setPixelSize(kFontPixels);
+    const QFontMetrics metrics(m_textFont);
+    int stretch = 100;
+    const std::pair<const char *, int> widest[] = {
+        {"NORM260415-081502", VwWidgetVideoList::COLUMN_NAME},
+        {"2026-04-15 08:15:02", VwWidgetVideoList::COLUMN_DATE},
+    };
+    for (const auto &sample : widest) {
+        const int room = VwWidgetVideoList::defaultColumnWidth(sample.second) - kCellPadding;
+        stretch = qMin(stretch, 100 * room / qMax(1, metrics.horizontalAdvance(QLatin1String(sample.first))));
+    }
+    m_textFont.setStretch(stretch);
 }
 
 VwVideoItem *VwWidgetVideoListDelegate::itemAt(int row) const

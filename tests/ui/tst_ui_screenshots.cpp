@@ -1,16 +1,26 @@
+#include "hx_button.h"
 #include "hx_frame_title.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
+#include "vw_dialog_overwrite.h"
+#include "vw_dialog_progress.h"
+#include "vw_frame_list.h"
+#include "vw_frame_right.h"
 #include "vw_language.h"
+#include "vw_player.h"
 #include "vw_popup.h"
 #include "vw_popup_info.h"
 #include "vw_popup_message.h"
+#include "vw_video_file_list.h"
+#include "vw_widget_video_list.h"
 #include "window_main.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // Renders the main window in its three layouts and every popup, in Japanese
@@ -28,8 +38,12 @@ private:
     void save(QWidget *widget, const QString &name);
     void renderMainWindow(const QString &layout, const QString &file);
     void renderPopup(const QString &kind, const QString &file);
+    // The small sample card in the file list, with a row selected; false
+    // without make_card.
+    bool showCard(int groupMask);
 
     QDir outputDir;
+    QTemporaryDir cardDir;
 };
 
 void TestUiScreenshots::initTestCase()
@@ -48,9 +62,11 @@ void TestUiScreenshots::render_data()
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("kind");
 
-    const QStringList kinds = {"main_normal",      "main_maximized", "main_fullscreen",
-                               "popup_info",       "popup_message",  "popup_message_long",
-                               "popup_language"};
+    const QStringList kinds = {"main_normal",      "main_maximized",         "main_fullscreen",
+                               "main_card",        "main_card_events",       "popup_info",
+                               "popup_message",    "popup_message_long",     "popup_language",
+                               "popup_progress_open", "popup_progress_backup", "popup_overwrite",
+                               "popup_overwrite_all", "popup_backup_failed", "popup_no_recordings"};
     for (int language : {1, 2}) {
         for (const QString &kind : kinds)
             QTest::addRow("%s_%s", qPrintable(kind), language == 1 ? "ja" : "en") << language << kind;
@@ -86,9 +102,39 @@ void TestUiScreenshots::save(QWidget *widget, const QString &name)
     qInfo("%s", qPrintable(outputDir.filePath(name)));
 }
 
+bool TestUiScreenshots::showCard(int groupMask)
+{
+    VwFrameList *panel = WindowMain::instance()->frameRight->fileList;
+    VwVideoFileList *list = VwVideoFileList::instance();
+    if (list->allItems().isEmpty()) {
+        const QString generator = hxToolPath(QStringLiteral("make_card/make_card"));
+        if (generator.isEmpty() || !QFileInfo(generator).isExecutable())
+            return false;
+        const QString card = cardDir.filePath(QStringLiteral("card"));
+        QProcess process;
+        process.start(generator, {QStringLiteral("--small"), QStringLiteral("--quiet"), card});
+        if (!process.waitForFinished(240000) || process.exitCode() != 0 || !panel->openFolder(card))
+            return false;
+        if (!QTest::qWaitFor([list] { return !list->isLoading() && list->currentItem(); }, 20000))
+            return false;
+    }
+    // A still picture: nothing plays on to the next recording.
+    VwPlayer::instance()->onUserStop();
+    for (HxButton *button : qAsConst(panel->typeButtons)) {
+        if (button->typeMask() == groupMask)
+            button->click();
+    }
+    panel->table->selectRow(1);
+    return true;
+}
+
 void TestUiScreenshots::renderMainWindow(const QString &layout, const QString &file)
 {
     WindowMain *window = WindowMain::instance();
+    if (layout.startsWith(QLatin1String("card"))
+        && !showCard(layout.endsWith(QLatin1String("events")) ? VwVideoFileList::GROUP_EVENT
+                                                              : VwVideoFileList::GROUP_ALL))
+        QSKIP("make_card has not been built");
     if (layout == QLatin1String("maximized"))
         window->onMaximize();
     else if (layout == QLatin1String("fullscreen"))
@@ -114,8 +160,31 @@ void TestUiScreenshots::renderPopup(const QString &kind, const QString &file)
 {
     const bool japanese = VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
     QWidget *parent = WindowMain::instance();
-    QScopedPointer<VwPopup> popup;
-    if (kind == QLatin1String("info")) {
+    QScopedPointer<QDialog> popup;
+    if (kind.startsWith(QLatin1String("progress"))) {
+        const bool backup = kind.endsWith(QLatin1String("backup"));
+        auto *progress = new VwDialogProgress(
+            parent,
+            backup ? (japanese ? QStringLiteral("バックアップ中") : QStringLiteral("Backup files..."))
+                   : (japanese ? QStringLiteral("ファイルOPEN") : QStringLiteral("Open files...")),
+            backup);
+        progress->onUpdateValue(backup ? VwDialogProgress::kRange / 2 : 120);
+        popup.reset(progress);
+    } else if (kind.startsWith(QLatin1String("overwrite"))) {
+        popup.reset(new VwDialogOverwrite(parent, QStringLiteral("NORM260415-081502F.MP4"),
+                                          kind.endsWith(QLatin1String("all")) ? 3 : 1));
+    } else if (kind == QLatin1String("backup_failed")) {
+        const QString card = QStringLiteral("/media/card-that-was-removed/Normal/");
+        const QString error = QStringLiteral("No space left on device");
+        const QString text = VwFrameList::backupFailureText(
+            {{card + QStringLiteral("NORM260415-081502F.MP4"), QString(), error},
+             {card + QStringLiteral("NORM260415-081502R.MP4"), QString(), error}});
+        popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("注意") : QStringLiteral("Notice"), text));
+    } else if (kind == QLatin1String("no_recordings")) {
+        popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("注意") : QStringLiteral("Notice"),
+                                       japanese ? QStringLiteral("録画ファイルが見つかりません。")
+                                                : QStringLiteral("No recordings were found in this folder.")));
+    } else if (kind == QLatin1String("info")) {
         popup.reset(new VwPopupInfo(parent, QString(), QString()));
     } else if (kind == QLatin1String("message")) {
         popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("確認") : QStringLiteral("Message"),
@@ -129,15 +198,16 @@ void TestUiScreenshots::renderPopup(const QString &kind, const QString &file)
                              "Choose the root folder of the memory card.");
         popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("確認") : QStringLiteral("Message"), text));
     } else {
-        popup.reset(new VwPopup(parent,
-                                japanese ? QStringLiteral("言語選択") : QStringLiteral("Select a language"),
-                                QString(), Qt::WindowFlags()));
-        popup->setupLanguageChooser();
+        auto *chooser = new VwPopup(parent,
+                                    japanese ? QStringLiteral("言語選択") : QStringLiteral("Select a language"),
+                                    QString(), Qt::WindowFlags());
+        chooser->setupLanguageChooser();
+        popup.reset(chooser);
     }
     popup->show();
     QVERIFY(QTest::qWaitForWindowExposed(popup.data()));
     save(popup.data(), file);
-    popup->close();
+    popup->hide();
 }
 
 int main(int argc, char **argv)
