@@ -116,9 +116,7 @@ VwFrameList::VwFrameList(QWidget *parent, VwVideoFileList *list, VwPlayer *playe
     connect(m_list, &VwVideoFileList::backupStarted, this, &VwFrameList::onBackupStarted);
     connect(m_list, &VwVideoFileList::backupEnd, this, &VwFrameList::onBackupEnded);
 
-    QWidget *keyHost = VwApp::instance()->mainWindow ? VwApp::instance()->mainWindow : this;
-    backupShortcut = new QShortcut(QKeySequence(Qt::Key_F4), keyHost);
-    backupShortcut->setContext(Qt::ApplicationShortcut);
+    backupShortcut = VwWidgetVideoList::addListShortcut(QKeySequence(Qt::Key_F4), this);
     connect(backupShortcut, &QShortcut::activated, this, &VwFrameList::onBackup);
 }
 

@@ -87,15 +87,18 @@ VwWidgetVideoList::VwWidgetVideoList(QWidget *parent, VwVideoFileList *list, VwP
     connect(m_list, &VwVideoFileList::playNoMoreItem, this, &VwWidgetVideoList::onPlayNoMoreItem);
     connect(m_player, &VwPlayer::playEvent, this, &VwWidgetVideoList::onPlayEvent);
 
-    // On the main window, so that the keys also work in full screen, where
-    // the table is hidden.
-    QWidget *keyHost = VwApp::instance()->mainWindow ? VwApp::instance()->mainWindow : this;
-    m_nextShortcut = new QShortcut(QKeySequence(Qt::Key_PageDown), keyHost);
-    m_nextShortcut->setContext(Qt::ApplicationShortcut);
+    m_nextShortcut = addListShortcut(QKeySequence(Qt::Key_PageDown), this);
     connect(m_nextShortcut, &QShortcut::activated, this, &VwWidgetVideoList::onNext);
-    m_previousShortcut = new QShortcut(QKeySequence(Qt::Key_PageUp), keyHost);
-    m_previousShortcut->setContext(Qt::ApplicationShortcut);
+    m_previousShortcut = addListShortcut(QKeySequence(Qt::Key_PageUp), this);
     connect(m_previousShortcut, &QShortcut::activated, this, &VwWidgetVideoList::onPrevious);
+}
+
+QShortcut *VwWidgetVideoList::addListShortcut(const QKeySequence &key, QWidget *fallback)
+{
+    QWidget *host = VwApp::instance()->mainWindow ? VwApp::instance()->mainWindow : fallback;
+    auto *shortcut = new QShortcut(key, host);
+    shortcut->setContext(Qt::ApplicationShortcut);
+    return shortcut;
 }
 
 int VwWidgetVideoList::defaultColumnWidth(int column)

@@ -5,6 +5,7 @@
 #include <QItemSelection>
 #include <QTableWidget>
 
+class QKeySequence;
 class QShortcut;
 class VwPlayer;
 class VwVideoFileList;
@@ -35,6 +36,10 @@ public:
 
     // The fixed width of a column, in pixels.
     static int defaultColumnWidth(int column);
+    // An application-wide key of the list, held by the main window (by
+    // `fallback` without one) so that it also works in full screen, where
+    // the list is hidden.
+    static QShortcut *addListShortcut(const QKeySequence &key, QWidget *fallback);
 
     VwVideoFileList *list() const { return m_list; }
     VwWidgetVideoListDelegate *delegate() const { return m_delegate; }

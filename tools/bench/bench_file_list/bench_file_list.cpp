@@ -9,20 +9,18 @@
 // Without CARD, a card of N recordings (default 1000) is generated into a
 // temporary folder with make_card, as bench_list does.
 
+#include "hx_bench.h"
 #include "hx_button.h"
 #include "vw_app.h"
 #include "vw_frame_list.h"
 #include "vw_video_file_list.h"
-#include "vw_video_file_list_loader.h"
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -30,39 +28,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 namespace {
-
-double bestMs(int rounds, const std::function<void()> &work)
-{
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-void loadCard(VwVideoFileList &list, const QString &root)
-{
-    QEventLoop loop;
-    QObject::connect(&list, &VwVideoFileList::listUpdateEnd, &loop, [&loop](bool loading) {
-        if (loading)
-            loop.quit();
-    });
-    QList<QUrl> urls;
-    VwVideoFileList::StartTimes times;
-    VwVideoFileList::collectFiles(root, &urls, 0, &times);
-    QThreadPool::globalInstance()->start(new VwVideoFileListLoader(urls, &list, times), 5);
-    loop.exec();
-}
 
 // Pages from the top to the bottom of a table, repainting after each page;
 // the time of one page.
@@ -70,7 +40,7 @@ double pageMs(int rounds, QAbstractItemView *view)
 {
     QScrollBar *bar = view->verticalScrollBar();
     const int pages = std::max(1, (bar->maximum() + bar->pageStep() - 1) / std::max(1, bar->pageStep()));
-    const double all = bestMs(rounds, [&] {
+    const double all = hxBestMs(rounds, [&] {
         bar->setValue(0);
         for (int page = 0; page < pages; ++page) {
             bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -89,48 +59,21 @@ void printRow(const char *name, double panelMs, double peerMs, const char *targe
 
 int main(int argc, char **argv)
 {
-    // The settings and data folders of a private home, never the user's.
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("HX_AUDIO_OUTPUT"))
-        qputenv("HX_AUDIO_OUTPUT", "null");
+    hxBenchPrivateHome(home.path());
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("hx.*.debug=false"));
     VwApp::instance()->initialize(&app);
 
-    QStringList args = app.arguments().mid(1);
-    int count = 1000;
-    int rounds = 5;
-    QString card;
-    while (!args.isEmpty()) {
-        const QString arg = args.takeFirst();
-        if (arg == QLatin1String("--count") && !args.isEmpty())
-            count = args.takeFirst().toInt();
-        else if (arg == QLatin1String("--rounds") && !args.isEmpty())
-            rounds = std::max(1, args.takeFirst().toInt());
-        else
-            card = arg;
-    }
+    HxBenchOptions options = hxBenchOptions(app.arguments().mid(1));
     QTemporaryDir temporary;
-    if (card.isEmpty()) {
-        card = temporary.filePath(QStringLiteral("card"));
-        QProcess generator;
-        generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        generator.start(QStringLiteral(HX_TOOLS_BINARY_DIR "/make_card/make_card"),
-                        {QStringLiteral("--small"), QStringLiteral("--quiet"), QStringLiteral("--count"),
-                         QString::number(count), QStringLiteral("--link"), card});
-        if (!generator.waitForFinished(-1) || generator.exitCode() != 0) {
-            std::fprintf(stderr, "bench_file_list: make_card failed\n");
-            return 1;
-        }
-    }
+    if (!hxBenchPrepareCard(&options, temporary.path()))
+        return 1;
+    const int rounds = options.rounds;
+    const QString card = options.card;
 
     VwVideoFileList list;
-    loadCard(list, card);
+    hxBenchLoadCard(list, card);
     const QList<VwVideoItemPtr> items = list.allItems();
 
     // The panel at its size in the main window.
@@ -174,11 +117,11 @@ int main(int argc, char **argv)
     std::printf("card: %s, %d recordings listed, best of %d\n\n", qPrintable(card), int(items.size()), rounds);
     std::printf("%-32s %10s %10s %8s   %s\n", "step", "panel ms", "peer ms", "ratio", "target");
 
-    const double fill = bestMs(rounds, [&] {
+    const double fill = hxBestMs(rounds, [&] {
         Q_EMIT list.listUpdateEnd(true);
         panel.repaint();
     });
-    printRow("fill", fill, bestMs(rounds, fillPeer), "< 100 ms");
+    printRow("fill", fill, hxBestMs(rounds, fillPeer), "< 100 ms");
 
     for (HxButton *button : qAsConst(panel.typeButtons)) {
         QStringList labels;
@@ -187,11 +130,11 @@ int main(int argc, char **argv)
                 labels << QRegularExpression::escape(item->typeLabel());
         }
         const QRegularExpression filter(QStringLiteral("^(") + labels.join(QLatin1Char('|')) + QStringLiteral(")$"));
-        const double ours = bestMs(rounds, [&] {
+        const double ours = hxBestMs(rounds, [&] {
             button->click();
             panel.repaint();
         });
-        const double peer = bestMs(rounds, [&] {
+        const double peer = hxBestMs(rounds, [&] {
             proxy.setFilterRegularExpression(filter);
             view.viewport()->repaint();
         });

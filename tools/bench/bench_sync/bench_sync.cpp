@@ -7,6 +7,7 @@
 // --media keeps the generated recordings in DIR for the next run.
 // HX_SYNC_TRACE=1 logs every sample where the two cameras differ.
 
+#include "hx_bench.h"
 #include "sync_harness.h"
 
 #include <QApplication>
@@ -38,13 +39,7 @@ int main(int argc, char **argv)
     // Keep the list's remembered folder and every other setting out of the
     // user's own files.
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("HX_AUDIO_OUTPUT"))
-        qputenv("HX_AUDIO_OUTPUT", "null");
+    hxBenchPrivateHome(home.path());
 
     QApplication app(argc, argv);
     int playSeconds = 60;
