@@ -37,8 +37,8 @@ public Q_SLOTS:
 
 protected:
     static bool isJapanese();
-    // The framed panel that fills the content area of the message-like
-    // dialogs; the layout of the panel, aligned to the top.
+    // The framed panel that fills the content area of most dialogs, with the
+    // dialogs' margins; returns its layout, aligned to the top.
     QVBoxLayout *addContentPanel();
 
     TitleWidget *_titleWidget = nullptr;
