@@ -166,7 +166,10 @@ private:
     VwVideoItem *visible(int row) const { return m_list->visibleItems().value(row).data(); }
     bool waitLoaded(const std::function<bool(VwVideoItem *)> &which);
     bool openAndPlay(const QString &path);
-    // A copy of one recording in a folder of its own, opened and playing.
+    // Copies of recordings of the card ("Normal/NORM..." without camera
+    // letter and suffix) in a folder of their own.
+    QString copyRecordings(const QString &name, const QStringList &recordings = {kRecording});
+    // A copy of one recording, opened and playing.
     QString playCopy(const QString &name);
     bool backUp(const QString &folder, const QStringList &answers);
     QPoint cellCenter(int row, int column) const;
@@ -249,12 +252,20 @@ bool TestVwFrameList::openAndPlay(const QString &path)
     return waitLoaded([this](VwVideoItem *item) { return item && item == m_list->currentItem(); });
 }
 
-QString TestVwFrameList::playCopy(const QString &name)
+QString TestVwFrameList::copyRecordings(const QString &name, const QStringList &recordings)
 {
     const QString folder = m_dir.filePath(name);
     QDir().mkpath(folder);
-    for (const QString &camera : {QStringLiteral("F.MP4"), QStringLiteral("R.MP4")})
-        QFile::copy(m_card + '/' + kRecording + camera, folder + '/' + QFileInfo(kRecording).fileName() + camera);
+    for (const QString &recording : recordings) {
+        for (const QString &camera : {QStringLiteral("F.MP4"), QStringLiteral("R.MP4")})
+            QFile::copy(m_card + '/' + recording + camera, folder + '/' + QFileInfo(recording).fileName() + camera);
+    }
+    return folder;
+}
+
+QString TestVwFrameList::playCopy(const QString &name)
+{
+    const QString folder = copyRecordings(name);
     return openAndPlay(folder) ? folder : QString();
 }
 
@@ -409,13 +420,7 @@ void TestVwFrameList::playerCommands()
 
 void TestVwFrameList::missingFile()
 {
-    const QString folder = m_dir.filePath(QStringLiteral("two"));
-    QVERIFY(QDir().mkpath(folder));
-    for (const QString &name : {QStringLiteral("Normal/NORM260415-081502"), kRecording}) {
-        for (const QString &camera : {QStringLiteral("F.MP4"), QStringLiteral("R.MP4")})
-            QVERIFY(QFile::copy(m_card + '/' + name + camera, folder + '/' + QFileInfo(name).fileName() + camera));
-    }
-    QVERIFY(openAndPlay(folder));
+    QVERIFY(openAndPlay(copyRecordings(QStringLiteral("two"), {QStringLiteral("Normal/NORM260415-081502"), kRecording})));
     m_player->onUserStop();
     QVERIFY(QFile::remove(visible(1)->primaryPath()));
 
@@ -486,10 +491,7 @@ void TestVwFrameList::openWithoutRecordings()
 
 void TestVwFrameList::cardRemovedDuringLoad()
 {
-    const QString card = m_dir.filePath(QStringLiteral("pulled"));
-    QVERIFY(QDir().mkpath(card + QStringLiteral("/Normal")));
-    for (const QString &camera : {QStringLiteral("F.MP4"), QStringLiteral("R.MP4")})
-        QVERIFY(QFile::copy(m_card + '/' + kRecording + camera, card + '/' + kRecording + camera));
+    const QString card = copyRecordings(QStringLiteral("pulled"));
 
     // The scan has seen the files; the build starts after they are gone.
     PoolBlock block;
