@@ -3,6 +3,7 @@
 #include "vw_widget_base.h"
 
 class QVBoxLayout;
+class VwFrameVideoSub;
 
 // The main window's right column: GPS panel, sub video and the file list.
 // Full screen hides it; the maximised layout keeps it.
@@ -16,7 +17,7 @@ public:
     QVBoxLayout *columnLayout = nullptr;
     QWidget *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
-    QWidget *subVideo = nullptr;
+    VwFrameVideoSub *subVideo = nullptr;
     QWidget *fileList = nullptr;
 
 public Q_SLOTS:

@@ -47,6 +47,8 @@ public Q_SLOTS:
     void onStartReport();
     void onStartCapture();
     void onMap();
+    void onNext();
+    void onPrevious();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
