@@ -25,16 +25,9 @@
 #include <cmath>
 
 using hxsync::Harness;
+using hxsync::sendMouse;
 
 namespace {
-
-void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos)
-{
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
 
 QPoint along(QWidget *slider, double fraction)
 {

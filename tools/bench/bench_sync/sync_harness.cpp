@@ -63,16 +63,6 @@ Q_SIGNALS:
     void pressedWithKnob(bool knob);
 };
 
-// A mouse event of the left button at `x` along the middle of the widget.
-void sendMouse(QWidget *widget, QEvent::Type type, int x)
-{
-    const QPoint pos(x, widget->height() / 2);
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
 } // namespace
 
 // An output without a widget that reads the frame number of every picture
@@ -102,6 +92,14 @@ static CodeRenderer *codeRenderer(VideoRenderer *renderer)
 qint64 now()
 {
     return harnessClock().elapsed();
+}
+
+void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
 }
 
 int Result::percentile(double p) const
@@ -462,8 +460,7 @@ Result Harness::sliderDrag(int moves, int intervalMs, Result *afterRelease)
     slider->setValue(own->value());
     panel.setEnabled(true);
 
-    const int width = slider->width();
-    auto xAt = [width](double fraction) { return int(width * fraction); };
+    auto xAt = [slider](double fraction) { return QPoint(int(slider->width() * fraction), slider->height() / 2); };
     sendMouse(slider, QEvent::MouseButtonPress, xAt(0.05));
     for (int i = 1; i <= moves; ++i) {
         sendMouse(slider, QEvent::MouseMove, xAt(0.05 + 0.85 * i / moves));

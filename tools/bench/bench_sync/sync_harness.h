@@ -3,12 +3,14 @@
 #include "vw_player.h"
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 class QTimer;
+class QWidget;
 class VwPlayProcess;
 class VwVideoItem;
 
@@ -129,5 +131,8 @@ private:
 
 // Elapsed time of the harness clock in ms.
 qint64 now();
+
+// A left-button press, release or move (button held) at `pos` of the widget.
+void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos);
 
 } // namespace hxsync
