@@ -49,13 +49,10 @@ private Q_SLOTS:
 
     void heldPressEndsWithRelease_data();
     void heldPressEndsWithRelease();
-    void wheel_data();
     void wheel();
-    void playBarFollowsList();
+    void playBar();
     void playButtonFollowsPlayer();
     void stopButton();
-    void openButtonInFullScreen_data();
-    void openButtonInFullScreen();
     void sliderFollowsPlayer_data();
     void sliderFollowsPlayer();
     void sliderEdgeCases();
@@ -163,64 +160,59 @@ void TestPlayControls::heldPressEndsWithRelease()
     QVERIFY(!slider.isSliderDown());
 }
 
-void TestPlayControls::wheel_data()
-{
-    QTest::addColumn<QString>("which");
-    QTest::addColumn<bool>("moves");
-    QTest::newRow("position") << "position" << false;
-    QTest::newRow("speed") << "speed" << false;
-    QTest::newRow("volume") << "volume" << true;
-}
-
 void TestPlayControls::wheel()
 {
-    QFETCH(QString, which);
-    QFETCH(bool, moves);
+    // The wheel moves only the sliders whose every value change is put to use.
     VwFrameEQ strip(m_player);
-    QSlider *slider = strip._volumeSlider;
-    if (which == QLatin1String("position"))
-        slider = m_slider->slider();
-    else if (which == QLatin1String("speed"))
-        slider = strip._speedSlider;
-    slider->setEnabled(true);
-    if (slider != strip._speedSlider) {
-        slider->setRange(0, 1000);
-        slider->setValue(500);
+    const QList<QPair<QSlider *, bool>> sliders = {
+        {m_slider->slider(), false}, {strip._speedSlider, false}, {strip._volumeSlider, true}};
+    for (const auto &entry : sliders) {
+        QSlider *slider = entry.first;
+        slider->setEnabled(true);
+        slider->setRange(0, 4);
+        slider->setValue(2);
+        QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &event);
+        QCOMPARE(slider->value() != 2, entry.second);
     }
-    const int before = slider->value();
-    QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(slider, &event);
-    QCOMPARE(slider->value() != before, moves);
 }
 
-void TestPlayControls::playBarFollowsList()
+void TestPlayControls::playBar()
 {
     VwFramePlay bar(m_player, m_harness->process());
-    const QList<QWidget *> listCommands = {bar.previousButton, bar.playButton, bar.nextButton};
-    for (QWidget *button : listCommands)
+    bar.resize(1366, 71);
+    bar.show();
+    for (QWidget *button : {bar.previousButton, bar.playButton, bar.stopButton, bar.nextButton})
         QVERIFY(!button->isEnabled());
-    QVERIFY(!bar.stopButton->isEnabled());
     QVERIFY(!bar.playShortcut->isEnabled());
 
+    // Only a list with recordings enables the commands on it.
     VwVideoFileList *list = VwVideoFileList::instance();
     list->setGroupMask(0);
     QVERIFY(!bar.playButton->isEnabled());
-    QVERIFY(!bar.restartShortcut->isEnabled());
     list->setGroupMask(VwVideoFileList::GROUP_ALL);
-    for (QWidget *button : listCommands)
+    for (QWidget *button : {bar.previousButton, bar.playButton, bar.nextButton})
         QVERIFY(button->isEnabled());
-    QVERIFY(bar.playShortcut->isEnabled());
-    QVERIFY(bar.restartShortcut->isEnabled());
+    QVERIFY(bar.playShortcut->isEnabled() && bar.restartShortcut->isEnabled());
 
     QSignalSpy previous(&bar, &VwFramePlay::previousRequested);
     QSignalSpy next(&bar, &VwFramePlay::nextRequested);
     QSignalSpy open(&bar, &VwFramePlay::openRequested);
-    bar.previousButton->click();
-    bar.nextButton->click();
-    bar.openButton->click();
-    QCOMPARE(previous.count() + next.count() + open.count(), 3);
-    QVERIFY(previous.count() == 1 && next.count() == 1);
+    for (HxButton *button : {bar.previousButton, bar.nextButton, bar.openButton})
+        button->click();
+    QVERIFY(previous.count() == 1 && next.count() == 1 && open.count() == 1);
+
+    // Full screen hides the open button; the maximised layout keeps it, at the right end.
+    VwApp *app = VwApp::instance();
+    for (int param : {0, 1}) {
+        Q_EMIT app->appEvent(VwApp::EVENT_FULLSCREEN_ENTER, param);
+        QCOMPARE(bar.openButton->isVisible(), param == 1);
+        if (param == 1)
+            QTRY_COMPARE(bar.openButton->geometry().right(), bar.width() - 1);
+        Q_EMIT app->appEvent(VwApp::EVENT_FULLSCREEN_LEAVE, param);
+        QVERIFY(bar.openButton->isVisible());
+    }
 }
 
 void TestPlayControls::playButtonFollowsPlayer()
@@ -274,27 +266,6 @@ void TestPlayControls::stopButton()
     QVERIFY(m_harness->start(0));
     bar.stopButton->click();
     QVERIFY(!bar.stopButton->isEnabled());
-}
-
-void TestPlayControls::openButtonInFullScreen_data()
-{
-    QTest::addColumn<int>("param");
-    QTest::newRow("full screen") << 0;
-    QTest::newRow("maximised") << 1;
-}
-
-void TestPlayControls::openButtonInFullScreen()
-{
-    QFETCH(int, param);
-    VwFramePlay bar(m_player, m_harness->process());
-    bar.resize(1366, 71);
-    bar.show();
-    Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_FULLSCREEN_ENTER, param);
-    QCOMPARE(bar.openButton->isVisible(), param == 1);
-    if (param == 1)
-        QTRY_COMPARE(bar.openButton->geometry().right(), bar.width() - 1);
-    Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_FULLSCREEN_LEAVE, param);
-    QVERIFY(bar.openButton->isVisible());
 }
 
 void TestPlayControls::sliderFollowsPlayer_data()

@@ -234,11 +234,6 @@ void TestVideoPanes::autoSwap()
 void TestVideoPanes::fullScreenButton()
 {
     HxButton *button = m_main->fullScreenButton();
-    QSignalSpy requests(m_main, &VwFrameVideoBase::fullScreenRequested);
-    button->click();
-    QCOMPARE(requests.count(), 1);
-    QVERIFY(!button->isChecked());
-
     VwApp *app = VwApp::instance();
     for (int param : {0, 1}) {
         Q_EMIT app->appEvent(VwApp::EVENT_FULLSCREEN_ENTER, param);
