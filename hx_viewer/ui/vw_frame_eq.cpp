@@ -17,16 +17,6 @@ constexpr int kSliderWidth = 114;
 constexpr int kPictureDefault = 50;
 constexpr int kNormalSpeedIndex = 2;
 
-HxButton *addIconButton(QWidget *panel, QHBoxLayout *layout, const char *image, const char *key,
-                        const QString &english, bool checkable = false)
-{
-    HxButton *button = checkable
-        ? HxButton::createCheckableImageButton(panel, layout, QLatin1String(image), languageText(key), kButtonSize)
-        : HxButton::createImageButton(panel, layout, QLatin1String(image), languageText(key), kButtonSize);
-    button->setEnglishToolTip(english);
-    return button;
-}
-
 template <typename Slider>
 Slider *addSlider(QWidget *panel, QHBoxLayout *layout, int value)
 {
@@ -50,17 +40,21 @@ VwFrameEQ::VwFrameEQ(VwPlayer *player, QWidget *parent)
     layout->setAlignment(Qt::AlignVCenter);
 
     addFixedSpacer(layout, 4, 0);
-    _contrastButton = addIconButton(this, layout, "v_constrast", "contrast", QStringLiteral("Contrast"));
+    _contrastButton = HxButton::createTranslatedButton(this, layout, QStringLiteral("v_constrast"), "contrast",
+        QStringLiteral("Contrast"), kButtonSize);
     _contrastSlider = addSlider<VwSlider>(this, layout, kPictureDefault);
     addFixedSpacer(layout, 20, 0);
-    _brightnessButton = addIconButton(this, layout, "v_brightness", "brightness", QStringLiteral("Brightness"));
+    _brightnessButton = HxButton::createTranslatedButton(this, layout, QStringLiteral("v_brightness"), "brightness",
+        QStringLiteral("Brightness"), kButtonSize);
     _brightnessSlider = addSlider<VwSlider>(this, layout, kPictureDefault);
     addFixedSpacer(layout, 20, 0);
-    _muteButton = addIconButton(this, layout, "v_volume", "volume_mute", QStringLiteral("Mute"), true);
+    _muteButton = HxButton::createTranslatedButton(this, layout, QStringLiteral("v_volume"), "volume_mute",
+        QStringLiteral("Mute"), kButtonSize, true);
     _volumeSlider = addSlider<VwSlider>(this, layout, 50);
     _volumeSlider->setRange(0, 100);
     addFixedSpacer(layout, 20, 0);
-    _speedButton = addIconButton(this, layout, "v_speed", "play_speed", QStringLiteral("Playback speed"));
+    _speedButton = HxButton::createTranslatedButton(this, layout, QStringLiteral("v_speed"), "play_speed",
+        QStringLiteral("Playback speed"), kButtonSize);
     _speedSlider = addSlider<VwReleasedSlider>(this, layout, 0);
     _speedSlider->setRange(0, 3);
     _speedSlider->setTickInterval(1);

@@ -20,11 +20,10 @@ const QSize kOpenSize(121, 70);
 constexpr int kPlayHoldMs = 150;
 
 HxButton *addBarButton(QWidget *bar, QHBoxLayout *layout, const char *image, const char *key,
-                       const QString &english)
+                       const QString &english, bool checkable = false)
 {
-    HxButton *button = HxButton::createImageButton(bar, layout, QLatin1String(image), languageText(key),
-                                                   kButtonSize);
-    button->setEnglishToolTip(english);
+    HxButton *button = HxButton::createTranslatedButton(bar, layout, QLatin1String(image), key, english, kButtonSize,
+                                                        checkable);
     button->setEnabled(false);
     return button;
 }
@@ -53,15 +52,12 @@ VwFramePlay::VwFramePlay(VwPlayer *player, VwPlayProcess *process, QWidget *pare
     addFixedSpacer(_layout, 17, 0);
     previousButton = addBarButton(this, _layout, "play_backward", "play_file_previous",
                                   QStringLiteral("Move to previous file"));
-    playButton = HxButton::createCheckableImageButton(this, _layout, QStringLiteral("play_play"),
-                                                      languageText("play_play"), kButtonSize);
-    playButton->setEnglishToolTip(QStringLiteral("Play"));
-    playButton->setEnabled(false);
+    playButton = addBarButton(this, _layout, "play_play", "play_play", QStringLiteral("Play"), true);
     // Enabled by the first recording loaded: before, there is nothing to stop.
     stopButton = addBarButton(this, _layout, "play_stop", "play_stop", QStringLiteral("Stop"));
     nextButton = addBarButton(this, _layout, "play_forward", "play_file_next", QStringLiteral("Move to next file"));
-    openButton = HxButton::createImageButton(this, nullptr, QStringLiteral("open"), languageText("open"), kOpenSize);
-    openButton->setEnglishToolTip(QStringLiteral("Open folder"));
+    openButton = HxButton::createTranslatedButton(this, nullptr, QStringLiteral("open"), "open",
+                                                  QStringLiteral("Open folder"), kOpenSize);
     _layout->addWidget(openButton, 0, Qt::AlignRight);
     _fullScreenSpacer = new QSpacerItem(1, 0, QSizePolicy::Expanding, QSizePolicy::Minimum);
 

@@ -25,11 +25,8 @@ constexpr int kZoomRetryMs = 10;
 HxButton *addTitleButton(QWidget *area, QHBoxLayout *layout, const char *image, const char *key,
                          const QString &english, bool checkable = false)
 {
-    HxButton *button = checkable
-        ? HxButton::createCheckableImageButton(area, layout, QLatin1String(image), languageText(key),
-                                               kTitleButtonSize)
-        : HxButton::createImageButton(area, layout, QLatin1String(image), languageText(key), kTitleButtonSize);
-    button->setEnglishToolTip(english);
+    HxButton *button = HxButton::createTranslatedButton(area, layout, QLatin1String(image), key, english,
+                                                        kTitleButtonSize, checkable);
     addFixedSpacer(layout, 6, 0);
     return button;
 }

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -123,33 +124,27 @@ VwVideoItem *TestVideoPanes::listed(const QString &name) const
     return nullptr;
 }
 
+// Runs `action` and waits until the player announces `event`.
+template <typename Action>
+static bool runUntil(VwPlayer *player, Action action, PLAY_EVENT event)
+{
+    QSignalSpy events(player, &VwPlayerBase::playEvent);
+    action();
+    return QTest::qWaitFor([&] {
+        return std::any_of(events.cbegin(), events.cend(),
+                           [event](const QList<QVariant> &e) { return e.at(0).value<PLAY_EVENT>() == event; });
+    }, 15000);
+}
+
 bool TestVideoPanes::play(const QString &name)
 {
     VwVideoItem *item = listed(name);
-    if (!item)
-        return false;
-    QSignalSpy events(m_player, &VwPlayerBase::playEvent);
-    m_player->onLoad(item);
-    return QTest::qWaitFor([&] {
-        for (const QList<QVariant> &event : events) {
-            if (event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_FIRST_FRAME)
-                return true;
-        }
-        return false;
-    }, 15000);
+    return item && runUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
 }
 
 bool TestVideoPanes::stop()
 {
-    QSignalSpy events(m_player, &VwPlayerBase::playEvent);
-    m_player->stop();
-    return QTest::qWaitFor([&] {
-        for (const QList<QVariant> &event : events) {
-            if (event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_STOPPED)
-                return true;
-        }
-        return false;
-    }, 5000);
+    return runUntil(m_player, [this] { m_player->stop(); }, PLAY_EVENT_STOPPED);
 }
 
 void TestVideoPanes::logoOrVideo_data()
