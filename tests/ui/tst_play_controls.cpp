@@ -51,8 +51,7 @@ private Q_SLOTS:
     void heldPressEndsWithRelease();
     void wheel();
     void playBar();
-    void playButtonFollowsPlayer();
-    void stopButton();
+    void playBarFollowsPlayer();
     void sliderFollowsPlayer_data();
     void sliderFollowsPlayer();
     void sliderEdgeCases();
@@ -215,13 +214,18 @@ void TestPlayControls::playBar()
     }
 }
 
-void TestPlayControls::playButtonFollowsPlayer()
+void TestPlayControls::playBarFollowsPlayer()
 {
     VwFramePlay bar(m_player, m_harness->process());
     bar.onLoadingListEnd(false);
-    bar.show();
+    QList<bool> stopAtStop;
+    connect(m_player, &VwPlayerBase::playEvent, &bar, [&](PLAY_EVENT event, VwVideoItem *) {
+        if (event == PLAY_EVENT_STOPPED)
+            stopAtStop << bar.stopButton->isEnabled();
+    });
     auto state = [&bar] { return qMakePair(bar.playButton->isChecked(), bar.playButton->toolTip()); };
     QVERIFY(m_harness->start(0));
+    QVERIFY(bar.stopButton->isEnabled());
     QCOMPARE(state(), qMakePair(true, languageText("play_pause")));
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_ENGLISH);
     QCOMPARE(state(), qMakePair(true, QStringLiteral("Pause")));
@@ -231,12 +235,18 @@ void TestPlayControls::playButtonFollowsPlayer()
     QCOMPARE(state(), qMakePair(false, QStringLiteral("Play")));
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_JAPANESE);
     QCOMPARE(state(), qMakePair(false, languageText("play_play")));
-
     QTRY_VERIFY(bar.playButton->isEnabled());
     QTest::mouseClick(bar.playButton, Qt::LeftButton);
     QCOMPARE(state(), qMakePair(true, languageText("play_pause")));
+
+    // On the way to another recording the stop button stays; a final stop ends it.
+    stopAtStop.clear();
+    QVERIFY(m_harness->start(1));
+    QCOMPARE(stopAtStop, QList<bool>{true});
     bar.stopButton->click();
+    QVERIFY(!bar.stopButton->isEnabled());
     QTRY_COMPARE(state(), qMakePair(false, languageText("play_play")));
+    QCOMPARE(stopAtStop, (QList<bool>{true, false}));
 
     // Nothing loaded: the click toggled the button, the player's answer puts it back.
     QTRY_VERIFY(bar.playButton->isEnabled());
@@ -244,28 +254,6 @@ void TestPlayControls::playButtonFollowsPlayer()
     QTest::mouseClick(bar.playButton, Qt::LeftButton);
     QCOMPARE(events.last().at(0).value<PLAY_EVENT>(), PLAY_EVENT_NO_MEDIA);
     QCOMPARE(state(), qMakePair(false, languageText("play_play")));
-}
-
-void TestPlayControls::stopButton()
-{
-    VwFramePlay bar(m_player, m_harness->process());
-    QList<bool> atStop;
-    connect(m_player, &VwPlayerBase::playEvent, &bar, [&](PLAY_EVENT event, VwVideoItem *) {
-        if (event == PLAY_EVENT_STOPPED)
-            atStop << bar.stopButton->isEnabled();
-    });
-    QVERIFY(m_harness->start(0));
-    QVERIFY(bar.stopButton->isEnabled());
-
-    // On the way to another recording the stop button stays; a final stop ends it.
-    atStop.clear();
-    QVERIFY(m_harness->start(1));
-    QCOMPARE(atStop, QList<bool>{true});
-    m_player->stop();
-    QTRY_COMPARE(atStop, (QList<bool>{true, false}));
-    QVERIFY(m_harness->start(0));
-    bar.stopButton->click();
-    QVERIFY(!bar.stopButton->isEnabled());
 }
 
 void TestPlayControls::sliderFollowsPlayer_data()
