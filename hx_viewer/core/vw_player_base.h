@@ -80,6 +80,8 @@ Q_SIGNALS:
     void positionChanged(qint64 current, qint64 total);
 
 public Q_SLOTS:
+    void onSetVolume();
+    void onMute();
     void onLoad(VwVideoItem *item);
     void onStartPause();
     void onPlayerF(const av::AVError &error);
@@ -87,8 +89,6 @@ public Q_SLOTS:
 
 protected Q_SLOTS:
     void onUnMuteIfRequired();
-    void onSetVolume();
-    void onMute();
     void updateSlider(qint64 value);
     void updateSlider();
     void changeClockType();

@@ -4,6 +4,7 @@
 
 class QVBoxLayout;
 class VwFrameList;
+class VwFrameVideoSub;
 
 // The main window's right column: GPS panel, sub video and the file list.
 // Full screen hides it; the maximised layout keeps it.
@@ -17,7 +18,7 @@ public:
     QVBoxLayout *columnLayout = nullptr;
     QWidget *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
-    QWidget *subVideo = nullptr;
+    VwFrameVideoSub *subVideo = nullptr;
     VwFrameList *fileList = nullptr;
 
 public Q_SLOTS:

@@ -7,13 +7,17 @@
 #include "vw_dialog_progress.h"
 #include "vw_frame_left.h"
 #include "vw_frame_list.h"
+#include "vw_frame_play.h"
 #include "vw_frame_right.h"
+#include "vw_frame_video_main.h"
+#include "vw_frame_video_sub.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
 #include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
+#include "vw_style.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
@@ -29,6 +33,8 @@ namespace {
 const QSize kWindowSize(1094, 687);
 constexpr int kLayoutMargin = 4;
 constexpr int kFocusRestoreDelayMs = 10;
+// How long a file step button stays off after a step.
+constexpr int kFileStepHoldMs = 300;
 } // namespace
 
 WindowMain *WindowMain::instance()
@@ -78,9 +84,14 @@ WindowMain::WindowMain(QWidget *parent)
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
     connect(titleBar->reportShortcut, &QShortcut::activated, this, &WindowMain::onStartReport);
+    connect(frameLeft->playBar, &VwFramePlay::nextRequested, this, &WindowMain::onNext);
+    connect(frameLeft->playBar, &VwFramePlay::previousRequested, this, &WindowMain::onPrevious);
+    connect(frameLeft->playBar, &VwFramePlay::openRequested, frameRight->fileList, &VwFrameList::onOpen);
     connect(titleBar->title_maximize, &QPushButton::clicked, this, &WindowMain::onMaximize);
     // Before main asks for the folder named on the command line.
     connect(app, &VwApp::openFolderRequested, frameRight->fileList, &VwFrameList::openFolder);
+    connect(frameLeft->mainVideo, &VwFrameVideoBase::fullScreenRequested, this, &WindowMain::onFullScreen);
+    connect(frameRight->subVideo, &VwFrameVideoBase::fullScreenRequested, this, &WindowMain::onFullScreenSub);
 
     // The pane's own swap button is held off for a moment after each swap;
     // the window's swaps start no such pause, so that leaving full screen
@@ -258,6 +269,18 @@ void WindowMain::onMap()
         mapView->show();
         mapView->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void WindowMain::onNext()
+{
+    disableFor(frameLeft->playBar->nextButton, kFileStepHoldMs);
+    frameRight->fileList->table->onNext();
+}
+
+void WindowMain::onPrevious()
+{
+    disableFor(frameLeft->playBar->previousButton, kFileStepHoldMs);
+    frameRight->fileList->table->onPrevious();
 }
 
 void WindowMain::keyPressEvent(QKeyEvent *event)

@@ -52,6 +52,8 @@ public Q_SLOTS:
     void onRequestVideoCaptureDone(QList<QString> *fileList);
     void onVideoCaptureFailed();
     void onMap();
+    void onNext();
+    void onPrevious();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
