@@ -1,5 +1,6 @@
 #include "vw_frame_left.h"
 
+#include "vw_frame_graph.h"
 #include "vw_style.h"
 
 #include <QLayout>
@@ -54,7 +55,7 @@ VwFrameLeft::VwFrameLeft(QWidget *parent)
     bottomLayout->setContentsMargins(1, 1, 1, 1);
     bottomLayout->setSpacing(0);
     bottomLayout->setAlignment(Qt::AlignTop);
-    graphPanel = placeholder(bottomBlock, QStringLiteral("graph_panel"));
+    graphPanel = new VwFrameGraph(bottomBlock);
     graphPanel->setFixedHeight(79);
     bottomLayout->addWidget(graphPanel);
     pictureSoundPanel = placeholder(bottomBlock, QStringLiteral("picture_sound_panel"));

@@ -4,6 +4,7 @@
 
 class QHBoxLayout;
 class QVBoxLayout;
+class VwFrameGraph;
 
 // The main window's left column: the main video with the play slider below
 // it, then the G-sensor graph, the picture and sound strip and the play bar.
@@ -24,7 +25,7 @@ public:
     QWidget *playSlider = nullptr;
     QWidget *bottomBlock = nullptr;
     QVBoxLayout *bottomLayout = nullptr;
-    QWidget *graphPanel = nullptr;
+    VwFrameGraph *graphPanel = nullptr;
     QWidget *pictureSoundPanel = nullptr;
     QWidget *playBar = nullptr;
 

@@ -1,5 +1,6 @@
 #include "vw_frame_right.h"
 
+#include "hx_frame_gps.h"
 #include "vw_popup.h"
 #include "vw_style.h"
 
@@ -18,7 +19,7 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     columnLayout->setSpacing(0);
     columnLayout->setAlignment(Qt::AlignTop);
 
-    gpsPanel = placeholder(this, QStringLiteral("gps_panel"));
+    gpsPanel = new HxFrameGPS(this);
     gpsPanel->setFixedHeight(26);
     columnLayout->addWidget(gpsPanel);
 

@@ -2,6 +2,7 @@
 
 #include "vw_widget_base.h"
 
+class HxFrameGPS;
 class QVBoxLayout;
 
 // The main window's right column: GPS panel, sub video and the file list.
@@ -14,7 +15,7 @@ public:
     explicit VwFrameRight(QWidget *parent = nullptr);
 
     QVBoxLayout *columnLayout = nullptr;
-    QWidget *gpsPanel = nullptr;
+    HxFrameGPS *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
     QWidget *subVideo = nullptr;
     QWidget *fileList = nullptr;
