@@ -22,30 +22,27 @@
 
 namespace {
 
-constexpr int kRecords = 10;
 constexpr qint64 kDurationMs = 10000;
 constexpr int kGraphWidth = 501;
 constexpr int kGraphHeight = 70;
 
-// A recording of kDurationMs without files whose telemetry is given directly:
-// record i has a fix at (35 + i / 1000, 139 + i / 1000) and 77 km/h, except
-// where the test changes it; the readings are all zero unless given.
+// A recording of 10 s without files and with telemetry given directly: by
+// default ten fixes at (35 + i / 1000, 139 + i / 1000) driving 77 km/h and
+// 400 readings of zero.
 struct Recording {
-    QVector<VwGpsRecord> gps;
-    QVector<VwGSensorSample> samples;
+    QVector<VwGpsRecord> gps = QVector<VwGpsRecord>(10);
+    QVector<VwGSensorSample> samples = QVector<VwGSensorSample>(400);
     bool hasGps = true;
 
     Recording()
     {
-        gps.resize(kRecords);
-        for (int i = 0; i < kRecords; ++i) {
+        for (int i = 0; i < gps.size(); ++i) {
             VwGpsRecord &record = gps[i];
             record.latitude = 35.0 + i / 1000.0;
             record.longitude = 139.0 + i / 1000.0;
             record.speed = 77.0;
             record.valid = true;
         }
-        samples.fill(VwGSensorSample(), kRecords * 40);
     }
 
     VwVideoItem *make() const
@@ -54,12 +51,8 @@ struct Recording {
         item->durationMs = kDurationMs;
         item->sensorInfo = new VwSensorInfo;
         item->sensorInfo->hasGps = hasGps;
-        if (hasGps)
-            item->sensorInfo->gpsRecords = gps;
-        item->sensorInfo->gpsCount = quint32(gps.size());
+        item->sensorInfo->gpsRecords = hasGps ? gps : QVector<VwGpsRecord>();
         item->sensorInfo->gSamples = samples;
-        item->sensorInfo->gCount = quint32(samples.size());
-        item->sensorInfo->gPerSecond = 40;
         return item;
     }
 };
@@ -89,7 +82,7 @@ private Q_SLOTS:
     void cleanup();
     void speed_data();
     void speed();
-    void speedUnitFollowsLanguage();
+    void languageSwitch();
     void speedCells_data();
     void speedCells();
     void lineGeometry_data();
@@ -97,12 +90,9 @@ private Q_SLOTS:
     void zoomButtons();
     void cursorAndLabels_data();
     void cursorAndLabels();
-    void stopEmptiesTheGraph();
-    void resizeRebuilds();
     void cachedPaintMatchesDirectPaint();
     void gpsPanel_data();
     void gpsPanel();
-    void gpsTitlesFollowLanguage();
     void viewsOutliveTheRecording();
 };
 
@@ -120,18 +110,19 @@ void TestTelemetryViews::speed_data()
     QTest::addColumn<qint64>("duration");
     QTest::addColumn<int>("shown");
 
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    // The row's speed is that of record 3; every other record reads 77 km/h.
-    QTest::newRow("0 lights the panel") << 1 << 0.0 << true << qint64(3500) << kDurationMs << 0;
-    QTest::newRow("499.9") << 1 << 499.9 << true << qint64(3500) << kDurationMs << 499;
-    QTest::newRow("500") << 1 << 500.0 << true << qint64(3500) << kDurationMs << -1;
-    QTest::newRow("no fix") << 1 << 60.0 << false << qint64(3500) << kDurationMs << -1;
-    QTest::newRow("not a number") << 1 << nan << true << qint64(3500) << kDurationMs << -1;
+    // The row's speed is that of record 3; the others read 77 km/h.
+    const qint64 third = 3500;
+    QTest::newRow("0 lights the panel") << 1 << 0.0 << true << third << kDurationMs << 0;
+    QTest::newRow("499.9") << 1 << 499.9 << true << third << kDurationMs << 499;
+    QTest::newRow("500") << 1 << 500.0 << true << third << kDurationMs << -1;
+    QTest::newRow("no fix") << 1 << 60.0 << false << third << kDurationMs << -1;
+    QTest::newRow("not a number") << 1 << std::numeric_limits<double>::quiet_NaN() << true << third
+                                  << kDurationMs << -1;
     QTest::newRow("at the duration") << 1 << 60.0 << true << kDurationMs << kDurationMs << 77;
     QTest::newRow("past the count") << 1 << 60.0 << true << qint64(11000) << kDurationMs << -1;
     QTest::newRow("duration 0") << 1 << 60.0 << true << qint64(0) << qint64(0) << -1;
     QTest::newRow("negative position") << 1 << 60.0 << true << qint64(-500) << kDurationMs << 77;
-    QTest::newRow("English 100 km/h") << 2 << 100.0 << true << qint64(3500) << kDurationMs << 62;
+    QTest::newRow("English 100 km/h") << 2 << 100.0 << true << third << kDurationMs << 62;
 }
 
 void TestTelemetryViews::speed()
@@ -154,39 +145,28 @@ void TestTelemetryViews::speed()
     QCOMPARE(frame.speedWidget->speedValue(), shown);
     QCOMPARE(frame.unitMph->isVisibleTo(&frame), language == 2);
     QCOMPARE(frame.unitKmh->isVisibleTo(&frame), language == 1);
-
-    frame.onPlayEvent(PLAY_EVENT_STOPPED, nullptr);
-    QCOMPARE(frame.speedWidget->speedValue(), -1);
 }
 
-void TestTelemetryViews::speedUnitFollowsLanguage()
+void TestTelemetryViews::languageSwitch()
 {
     Recording recording;
     recording.gps[3].speed = 100.0;
     QScopedPointer<VwVideoItem> item(recording.make());
-    HxSpeedFrame frame;
-    frame.onPlayEvent(PLAY_EVENT_LOADED, item.data());
-    frame.onPositionChanged(3500, kDurationMs);
-    QCOMPARE(frame.speedWidget->speedValue(), 100);
-
+    HxSpeedFrame speed;
+    HxFrameGPS gps;
+    speed.onPlayEvent(PLAY_EVENT_LOADED, item.data());
+    speed.onPositionChanged(3500, kDurationMs);
+    auto shown = [&] {
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(speed.speedWidget->speedValue())
+            .arg(speed.unitMph->isVisibleTo(&speed) ? "mph" : "km/h")
+            .arg(gps.latitudeTitle->text(), gps.longitudeTitle->text());
+    };
+    QCOMPARE(shown(), QStringLiteral("100 km/h 緯度 経度"));
     setLanguage(VwLanguage::LANGUAGE_ENGLISH);
-    QCOMPARE(frame.speedWidget->speedValue(), 62);
-    QVERIFY(frame.unitMph->isVisibleTo(&frame));
-    QVERIFY(!frame.unitKmh->isVisibleTo(&frame));
-
+    QCOMPARE(shown(), QStringLiteral("62 mph Lat Lon"));
     setLanguage(VwLanguage::LANGUAGE_JAPANESE);
-    QCOMPARE(frame.speedWidget->speedValue(), 100);
-    QVERIFY(frame.unitKmh->isVisibleTo(&frame));
-    QVERIFY(!frame.unitMph->isVisibleTo(&frame));
-
-    // A recording without GPS shows no speed in either unit.
-    Recording noGps;
-    noGps.hasGps = false;
-    QScopedPointer<VwVideoItem> other(noGps.make());
-    frame.onPlayEvent(PLAY_EVENT_LOADED, other.data());
-    setLanguage(VwLanguage::LANGUAGE_ENGLISH);
-    frame.onPositionChanged(3500, kDurationMs);
-    QCOMPARE(frame.speedWidget->speedValue(), -1);
+    QCOMPARE(shown(), QStringLiteral("100 km/h 緯度 経度"));
 }
 
 void TestTelemetryViews::speedCells_data()
@@ -210,8 +190,7 @@ void TestTelemetryViews::speedCells()
     widget.setSpeedValue(value);
     const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 
-    // What each cell must hold: its sprite cell drawn on the panel of the
-    // state, over the same background.
+    // Each cell must be its sprite cell drawn on the panel of the state.
     QImage expected(shown.size(), QImage::Format_ARGB32);
     expected.fill(shown.pixel(0, 0));
     QPainter painter(&expected);
@@ -253,26 +232,27 @@ void TestTelemetryViews::lineGeometry()
     for (int i = 0; i < zoomIns; ++i)
         graph.onZoomIn();
 
-    const double top = 0.0;
-    const double middle = kGraphHeight / 2.0;
-    const double bottom = kGraphHeight;
-    const QVector<double> xs = {top, middle, bottom, middle};
-    const QVector<double> ys = {bottom, top, middle, middle};
-    const QVector<double> zs = {middle, bottom, top, middle};
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(graph.xLine().at(i).x(), double(float(i) * float(kGraphWidth / 4.0)));
-        QVERIFY2(std::abs(graph.xLine().at(i).y() - xs.at(i)) < 1e-3, qPrintable(QString::number(i)));
-        QVERIFY2(std::abs(graph.yLine().at(i).y() - ys.at(i)) < 1e-3, qPrintable(QString::number(i)));
-        QVERIFY2(std::abs(graph.zLine().at(i).y() - zs.at(i)) < 1e-3, qPrintable(QString::number(i)));
+    // The edge values lie on the top and bottom edges, 0 in the middle.
+    const double t = 0.0;
+    const double m = kGraphHeight / 2.0;
+    const double b = kGraphHeight;
+    const double expected[3][4] = {{t, m, b, m}, {b, t, m, m}, {m, b, t, m}};
+    const QPolygonF *lines[3] = {&graph.xLine(), &graph.yLine(), &graph.zLine()};
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int i = 0; i < 4; ++i) {
+            const QPointF point = lines[axis]->at(i);
+            QCOMPARE(point.x(), double(float(i) * float(kGraphWidth / 4.0)));
+            QVERIFY2(std::abs(point.y() - expected[axis][i]) < 1e-3,
+                     qPrintable(QStringLiteral("axis %1 point %2: %3").arg(axis).arg(i).arg(point.y())));
+        }
     }
 }
 
 void TestTelemetryViews::zoomButtons()
 {
     VwFrameGraph panel;
-    VwGraphWidget *graph = panel.graph;
     auto state = [&] {
-        return QString::asprintf("%d %d %d", graph->zoom(), int(panel.zoomIn->isEnabled()),
+        return QString::asprintf("%d %d %d", panel.graph->zoom(), int(panel.zoomIn->isEnabled()),
                                  int(panel.zoomOut->isEnabled()));
     };
     QCOMPARE(state(), QStringLiteral("4 1 0"));
@@ -286,8 +266,7 @@ void TestTelemetryViews::zoomButtons()
     QCOMPARE(state(), QStringLiteral("4 1 0"));
 
     setLanguage(VwLanguage::LANGUAGE_ENGLISH);
-    QCOMPARE(panel.zoomIn->toolTip(), QStringLiteral("Zoom In"));
-    QCOMPARE(panel.zoomOut->toolTip(), QStringLiteral("Zoom Out"));
+    QCOMPARE(panel.zoomIn->toolTip() + '/' + panel.zoomOut->toolTip(), QStringLiteral("Zoom In/Zoom Out"));
 }
 
 void TestTelemetryViews::cursorAndLabels_data()
@@ -297,8 +276,8 @@ void TestTelemetryViews::cursorAndLabels_data()
     QTest::addColumn<int>("cursor");
     QTest::addColumn<QString>("labels");
 
-    // Reading j has x = +0.5, y = -0.5 and z = j / 1000; the labels start at
-    // the reading of 2.5 s (j = 100).
+    // Reading j has x = +0.5, y = -0.5 and z = j / 1000; every row starts at
+    // 2.5 s (reading 100), whose labels the rows without a reading keep.
     const QString start = QStringLiteral(" 0.50|-0.50| 0.10");
     QTest::newRow("a quarter") << qint64(2500) << kDurationMs << kGraphWidth / 4 << start;
     QTest::newRow("reading 200") << qint64(5000) << kDurationMs << kGraphWidth / 2
@@ -322,6 +301,7 @@ void TestTelemetryViews::cursorAndLabels()
         recording.samples[j] = {0.5f, -0.5f, j / 1000.0f};
     QScopedPointer<VwVideoItem> item(recording.make());
     VwFrameGraph panel;
+    QCOMPARE(labelTexts(panel), QStringLiteral("-0.00|-0.00|-0.00"));
     VwGraphWidget *graph = panel.graph;
     graph->resize(kGraphWidth, kGraphHeight);
     graph->onPlayEvent(PLAY_EVENT_LOADED, item.data());
@@ -330,44 +310,6 @@ void TestTelemetryViews::cursorAndLabels()
     graph->onPositionChanged(position, duration);
     QCOMPARE(graph->cursorX(), cursor);
     QCOMPARE(labelTexts(panel), labels);
-}
-
-void TestTelemetryViews::stopEmptiesTheGraph()
-{
-    VwFrameGraph panel;
-    VwGraphWidget *graph = panel.graph;
-    QCOMPARE(panel.labelX->text(), QStringLiteral("-0.00"));
-    Recording recording;
-    QScopedPointer<VwVideoItem> item(recording.make());
-    graph->onPlayEvent(PLAY_EVENT_LOADED, item.data());
-    graph->onPositionChanged(3000, kDurationMs);
-    QCOMPARE(graph->xLine().size(), kRecords * 40);
-
-    graph->onPlayEvent(PLAY_EVENT_STOPPED, nullptr);
-    QVERIFY(graph->xLine().isEmpty() && graph->yLine().isEmpty() && graph->zLine().isEmpty());
-    QCOMPARE(graph->cursorX(), -1);
-    for (QLabel *label : {panel.labelX, panel.labelY, panel.labelZ})
-        QCOMPARE(label->text(), QStringLiteral(" 0.00"));
-    // Nothing follows the position any more.
-    graph->onPositionChanged(5000, kDurationMs);
-    QCOMPARE(graph->cursorX(), -1);
-}
-
-void TestTelemetryViews::resizeRebuilds()
-{
-    Recording recording;
-    QScopedPointer<VwVideoItem> item(recording.make());
-    VwGraphWidget graph(nullptr, {1, 2, 4});
-    graph.resize(kGraphWidth, kGraphHeight);
-    graph.show();
-    graph.onPlayEvent(PLAY_EVENT_LOADED, item.data());
-    const int n = recording.samples.size();
-    QCOMPARE(graph.xLine().last().x(), double(float(n - 1) * float(double(kGraphWidth) / n)));
-
-    graph.resize(1200, kGraphHeight);
-    QCOMPARE(graph.xLine().last().x(), double(float(n - 1) * float(1200.0 / n)));
-    graph.onPositionChanged(kDurationMs / 2, kDurationMs);
-    QCOMPARE(graph.cursorX(), 600);
 }
 
 void TestTelemetryViews::cachedPaintMatchesDirectPaint()
@@ -383,55 +325,62 @@ void TestTelemetryViews::cachedPaintMatchesDirectPaint()
     QScopedPointer<VwVideoItem> item(recording.make());
 
     VwGraphWidget graph(nullptr, {1, 2, 4});
-    graph.setFixedSize(kGraphWidth, kGraphHeight);
+    graph.resize(kGraphWidth, kGraphHeight);
     graph.onPlayEvent(PLAY_EVENT_LOADED, item.data());
     graph.onZoomIn();
     graph.show();
     QVERIFY(QTest::qWaitForWindowExposed(&graph));
 
-    // Each step moves the cursor and repaints only the two columns.
+    // Each step moves the cursor, which repaints only the two columns.
     for (qint64 position : {3000, 3020, 6000, 10000}) {
         graph.onPositionChanged(position, kDurationMs);
         QCoreApplication::processEvents();
-        const QImage shown = graph.screen()->grabWindow(graph.winId()).toImage().convertToFormat(
-            QImage::Format_RGB32);
-
+        const QImage shown =
+            graph.screen()->grabWindow(graph.winId()).toImage().convertToFormat(QImage::Format_RGB32);
         QImage direct(graph.size(), QImage::Format_RGB32);
         direct.fill(graph.palette().window().color());
         QPainter painter(&direct);
         graph.paintGraph(&painter);
-        if (graph.cursorX() >= 0) {
-            painter.setPen(Qt::white);
-            painter.drawLine(graph.cursorX(), 0, graph.cursorX(), kGraphHeight);
-        }
+        painter.setPen(Qt::white);
+        painter.drawLine(graph.cursorX(), 0, graph.cursorX(), kGraphHeight);
         painter.end();
         QCOMPARE(shown, direct);
     }
+
+    // A new width rebuilds the lines for the width the cursor uses.
+    graph.resize(1200, kGraphHeight);
+    const int n = recording.samples.size();
+    QTRY_COMPARE(graph.xLine().last().x(), double(float(n - 1) * float(1200.0 / n)));
+    graph.onPositionChanged(kDurationMs / 2, kDurationMs);
+    QCOMPARE(graph.cursorX(), 600);
 }
 
 void TestTelemetryViews::gpsPanel_data()
 {
     QTest::addColumn<bool>("hasGps");
     QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("duration");
     QTest::addColumn<int>("event");
     QTest::addColumn<int>("record");
 
-    // Every row first shows record 3 (3.5 s), then reports `position` or
-    // sends `event`; record -1 stands for dashes. Record 2 has no fix.
-    QTest::newRow("fix") << true << qint64(4200) << 0 << 4;
-    QTest::newRow("no fix") << true << qint64(2500) << 0 << -1;
-    QTest::newRow("index equal to the count") << true << kDurationMs << 0 << 9;
-    QTest::newRow("index past the count") << true << qint64(11000) << 0 << -1;
-    QTest::newRow("duration 0 keeps the text") << true << qint64(-1) << 0 << 3;
-    QTest::newRow("user stop") << true << qint64(0) << int(PLAY_EVENT_USER_STOP) << -1;
-    QTest::newRow("stopped keeps the text") << true << qint64(0) << int(PLAY_EVENT_STOPPED) << 3;
-    QTest::newRow("no GPS") << false << qint64(4200) << 0 << -1;
+    // Every row first shows record 3 (3.5 s), then reports a position or
+    // sends an event; record -1 stands for dashes. Record 2 has no fix.
+    QTest::newRow("fix") << true << qint64(4200) << kDurationMs << 0 << 4;
+    QTest::newRow("no fix") << true << qint64(2500) << kDurationMs << 0 << -1;
+    QTest::newRow("index equal to the count") << true << kDurationMs << kDurationMs << 0 << 9;
+    QTest::newRow("index past the count") << true << qint64(11000) << kDurationMs << 0 << -1;
+    QTest::newRow("duration 0 keeps the text") << true << qint64(5000) << qint64(0) << 0 << 3;
+    QTest::newRow("user stop") << true << qint64(0) << qint64(0) << int(PLAY_EVENT_USER_STOP) << -1;
+    QTest::newRow("stopped keeps the text") << true << qint64(4200) << kDurationMs
+                                            << int(PLAY_EVENT_STOPPED) << 3;
+    QTest::newRow("no GPS") << false << qint64(4200) << kDurationMs << 0 << -1;
 }
 
 void TestTelemetryViews::gpsPanel()
 {
     QFETCH(bool, hasGps);
     QFETCH(qint64, position);
+    QFETCH(qint64, duration);
     QFETCH(int, event);
     QFETCH(int, record);
 
@@ -440,33 +389,19 @@ void TestTelemetryViews::gpsPanel()
     recording.gps[2].valid = false;
     QScopedPointer<VwVideoItem> item(recording.make());
     HxFrameGPS frame;
-    QCOMPARE(frame.findChild<QLabel *>(QStringLiteral("lonlat_label"))->accessibleName(),
-             QStringLiteral("Latitude"));
     frame.onPlayEvent(PLAY_EVENT_LOADED, item.data());
     frame.onPositionChanged(3500, kDurationMs);
     if (event)
         frame.onPlayEvent(PLAY_EVENT(event), nullptr);
-    else if (position < 0)
-        frame.onPositionChanged(5000, 0);
-    else
-        frame.onPositionChanged(position, kDurationMs);
     // After a stop, reports no longer reach the labels.
-    if (event == PLAY_EVENT_STOPPED)
-        frame.onPositionChanged(4200, kDurationMs);
+    if (event != PLAY_EVENT_USER_STOP)
+        frame.onPositionChanged(position, duration);
 
     const QString dashes = QStringLiteral("--.------");
     QCOMPARE(frame.latitudeLabel->text(), record < 0 ? dashes : fixed6(recording.gps.at(record).latitude));
     QCOMPARE(frame.longitudeLabel->text(), record < 0 ? dashes : fixed6(recording.gps.at(record).longitude));
-}
-
-void TestTelemetryViews::gpsTitlesFollowLanguage()
-{
-    HxFrameGPS frame;
-    QCOMPARE(frame.latitudeTitle->text() + frame.longitudeTitle->text(), QStringLiteral("緯度経度"));
-    setLanguage(VwLanguage::LANGUAGE_ENGLISH);
-    QCOMPARE(frame.latitudeTitle->text() + frame.longitudeTitle->text(), QStringLiteral("LatLon"));
-    setLanguage(VwLanguage::LANGUAGE_JAPANESE);
-    QCOMPARE(frame.latitudeTitle->text() + frame.longitudeTitle->text(), QStringLiteral("緯度経度"));
+    QCOMPARE(frame.latitudeLabel->accessibleName() + '/' + frame.longitudeLabel->accessibleName(),
+             QStringLiteral("Latitude/Longitude"));
 }
 
 void TestTelemetryViews::viewsOutliveTheRecording()
@@ -489,17 +424,25 @@ void TestTelemetryViews::viewsOutliveTheRecording()
     // The record goes before the player's stop reaches the views.
     delete item;
     Q_EMIT player->positionChanged(4000, kDurationMs);
-    window.repaint();
     graphPanel->graph->onZoomIn();
     window.repaint();
 
+    const QString latitude = fixed6(recording.gps.at(4).latitude);
     QCOMPARE(graphPanel->speedFrame->speedWidget->speedValue(), 42);
-    QCOMPARE(gpsPanel->latitudeLabel->text(), fixed6(recording.gps.at(4).latitude));
+    QCOMPARE(gpsPanel->latitudeLabel->text(), latitude);
     QCOMPARE(labelTexts(*graphPanel), QStringLiteral(" 0.25|-0.75| 0.50"));
     QCOMPARE(graphPanel->graph->xLine().size(), recording.samples.size());
 
+    // The stop empties the graph and the speed; the coordinates stay.
     Q_EMIT player->playEvent(PLAY_EVENT_STOPPED, nullptr);
+    window.repaint();
     QCOMPARE(graphPanel->speedFrame->speedWidget->speedValue(), -1);
+    QCOMPARE(gpsPanel->latitudeLabel->text(), latitude);
+    QCOMPARE(labelTexts(*graphPanel), QStringLiteral(" 0.00| 0.00| 0.00"));
+    QVERIFY(graphPanel->graph->xLine().isEmpty() && graphPanel->graph->zLine().isEmpty());
+    QCOMPARE(graphPanel->graph->cursorX(), -1);
+    Q_EMIT player->positionChanged(5000, kDurationMs);
+    QCOMPARE(graphPanel->graph->cursorX(), -1);
 }
 
 int main(int argc, char **argv)
