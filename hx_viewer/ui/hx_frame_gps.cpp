@@ -23,7 +23,8 @@ QLabel *addTitle(QWidget *frame, QHBoxLayout *layout, const char *key, const QSt
     VwLanguage *language = VwLanguage::instance();
     language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TEXT, title,
                            languageText(key));
-    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TEXT, title, english);
+    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TEXT, title,
+                           english);
     layout->addWidget(title);
     return title;
 }
@@ -92,7 +93,8 @@ void HxFrameGPS::onPositionChanged(qint64 position, qint64 duration)
     if (index < 0)
         return;
     // The end of the recording shows its last second.
-    const VwGpsRecord *record = index <= count ? &records.at(int(std::min(index, count - 1))) : nullptr;
+    const VwGpsRecord *record =
+        index <= count ? &records.at(int(std::min(index, count - 1))) : nullptr;
     if (!record || !record->valid) {
         showNoPosition();
         return;

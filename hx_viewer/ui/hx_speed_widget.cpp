@@ -47,6 +47,6 @@ void HxSpeedWidget::paintEvent(QPaintEvent *event)
     }
     const int left = (width() - 3 * kCellWidth) / 2;
     for (int i = 0; i < 3; ++i)
-        painter.drawPixmap(left + i * kCellWidth, kDigitsTop, m_sprite, spriteCell(digits[i]).x(), 0,
-                           kCellWidth, kCellHeight);
+        painter.drawPixmap(left + i * kCellWidth, kDigitsTop, m_sprite, spriteCell(digits[i]).x(),
+                           0, kCellWidth, kCellHeight);
 }

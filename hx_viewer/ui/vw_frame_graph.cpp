@@ -12,10 +12,23 @@
 #include <QVBoxLayout>
 
 namespace {
-// One legend row: the axis icon and the value at the playback position.
-QLabel *addAxisRow(QWidget *legend, QVBoxLayout *column, const QString &name, int color,
-                   HxButton **icon)
+// A column of fixed width whose items stand from the top down.
+QVBoxLayout *addColumn(QWidget *panel, QHBoxLayout *row, int width, int top, int spacing)
 {
+    auto *column = new QWidget(panel);
+    column->setFixedWidth(width);
+    auto *layout = new QVBoxLayout(column);
+    layout->setAlignment(Qt::AlignTop);
+    layout->setContentsMargins(0, top, 0, 0);
+    layout->setSpacing(spacing);
+    row->addWidget(column);
+    return layout;
+}
+
+// One legend row: the axis icon and the value at the playback position.
+QLabel *addAxisRow(QVBoxLayout *column, const QString &name, int color, HxButton **icon)
+{
+    QWidget *legend = column->parentWidget();
     auto *row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -31,13 +44,13 @@ QLabel *addAxisRow(QWidget *legend, QVBoxLayout *column, const QString &name, in
     return label;
 }
 
-HxButton *addZoomButton(QWidget *parent, QVBoxLayout *column, const QString &name,
-                        const char *japaneseKey, const QString &english)
+HxButton *addZoomButton(QVBoxLayout *column, const QString &name, const char *japaneseKey,
+                        const QString &english)
 {
-    HxButton *button = HxButton::createImageButton(parent, column, name, languageText(japaneseKey),
-                                                   QSize(28, 36), -1);
-    VwLanguage::instance()->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TOOLTIP,
-                                         button, english);
+    HxButton *button = HxButton::createImageButton(column->parentWidget(), column, name,
+                                                   languageText(japaneseKey), QSize(28, 36), -1);
+    VwLanguage::instance()->registerText(VwLanguage::LANGUAGE_ENGLISH,
+                                         VwLanguage::TEXT_KIND_TOOLTIP, button, english);
     return button;
 }
 } // namespace
@@ -56,16 +69,10 @@ VwFrameGraph::VwFrameGraph(QWidget *parent)
     panelLayout->addWidget(speedFrame);
     addFixedSpacer(panelLayout, 1, 0);
 
-    auto *legend = new QWidget(this);
-    legend->setFixedWidth(66);
-    auto *legendColumn = new QVBoxLayout(legend);
-    legendColumn->setAlignment(Qt::AlignTop);
-    legendColumn->setContentsMargins(0, 1, 0, 0);
-    legendColumn->setSpacing(0);
-    labelX = addAxisRow(legend, legendColumn, QStringLiteral("sensor_x"), 0x00FF00, &iconX);
-    labelY = addAxisRow(legend, legendColumn, QStringLiteral("sensor_y"), 0xFFFF00, &iconY);
-    labelZ = addAxisRow(legend, legendColumn, QStringLiteral("sensor_z"), 0xFF0000, &iconZ);
-    panelLayout->addWidget(legend);
+    QVBoxLayout *legend = addColumn(this, panelLayout, 66, 1, 0);
+    labelX = addAxisRow(legend, QStringLiteral("sensor_x"), 0x00FF00, &iconX);
+    labelY = addAxisRow(legend, QStringLiteral("sensor_y"), 0xFFFF00, &iconY);
+    labelZ = addAxisRow(legend, QStringLiteral("sensor_z"), 0xFF0000, &iconZ);
 
     graph = new VwGraphWidget(this, {1, 2, 4});
     graph->setFixedHeight(70);
@@ -73,18 +80,12 @@ VwFrameGraph::VwFrameGraph(QWidget *parent)
     panelLayout->addWidget(graph);
     addFixedSpacer(panelLayout, 2, 0);
 
-    auto *zoomColumnWidget = new QWidget(this);
-    zoomColumnWidget->setFixedWidth(28);
-    auto *zoomColumn = new QVBoxLayout(zoomColumnWidget);
-    zoomColumn->setAlignment(Qt::AlignTop);
-    zoomColumn->setContentsMargins(0, 2, 0, 0);
-    zoomColumn->setSpacing(1);
-    zoomIn = addZoomButton(zoomColumnWidget, zoomColumn, QStringLiteral("graph_up"), "graph_zoom_in",
+    QVBoxLayout *zoomColumn = addColumn(this, panelLayout, 28, 2, 1);
+    zoomIn = addZoomButton(zoomColumn, QStringLiteral("graph_up"), "graph_zoom_in",
                            QStringLiteral("Zoom In"));
-    zoomOut = addZoomButton(zoomColumnWidget, zoomColumn, QStringLiteral("graph_down"),
-                            "graph_zoom_out", QStringLiteral("Zoom Out"));
+    zoomOut = addZoomButton(zoomColumn, QStringLiteral("graph_down"), "graph_zoom_out",
+                            QStringLiteral("Zoom Out"));
     zoomOut->setEnabled(false);
-    panelLayout->addWidget(zoomColumnWidget);
     addFixedSpacer(panelLayout, 2, 0);
 
     connect(zoomIn, &QPushButton::clicked, graph, &VwGraphWidget::onZoomIn);

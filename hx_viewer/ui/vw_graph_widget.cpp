@@ -76,7 +76,9 @@ void VwGraphWidget::rebuild()
         const float scale = 4.0f / float(m_zoom);
         const float offset = h - scale * h;
         const float span = scale * h - offset;
-        auto place = [h, offset, span](float value) { return h - ((value + 2.0f) * span * 0.25f + offset); };
+        auto place = [h, offset, span](float value) {
+            return h - ((value + 2.0f) * span * 0.25f + offset);
+        };
         m_xLine.reserve(n);
         m_yLine.reserve(n);
         m_zLine.reserve(n);
@@ -118,8 +120,8 @@ void VwGraphWidget::paintGraph(QPainter *painter) const
             painter->drawLine(plot.left(), y, plot.right(), y);
         }
     }
-    for (int x : {plot.center().x(), plot.left() + plot.width() / 4,
-                  plot.left() + plot.width() / 4 * 3})
+    for (int x :
+         {plot.center().x(), plot.left() + plot.width() / 4, plot.left() + plot.width() / 4 * 3})
         painter->drawLine(x, plot.top(), x, plot.bottom());
 
     if (!m_xLine.isEmpty()) {
@@ -205,13 +207,15 @@ void VwGraphWidget::onPositionChanged(qint64 position, qint64 duration)
         setCursorX(-1);
         return;
     }
-    const double fraction = std::clamp(double(std::min(position, duration)) / double(duration), 0.0, 1.0);
+    const double fraction =
+        std::clamp(double(std::min(position, duration)) / double(duration), 0.0, 1.0);
     setCursorX(int(width() * fraction));
 
     if (!m_xLabel)
         return;
     const QVector<VwGSensorSample> &samples = m_data.gSamples;
-    const qint64 index = VwSensorInfo::recordIndex(std::min(position, duration), duration, samples.size());
+    const qint64 index =
+        VwSensorInfo::recordIndex(std::min(position, duration), duration, samples.size());
     // The end of the recording has no sample of its own: the labels keep theirs.
     if (index < 0 || index >= samples.size())
         return;

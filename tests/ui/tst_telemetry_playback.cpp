@@ -62,8 +62,9 @@ void TestTelemetryPlayback::initTestCase()
         QSKIP("ffmpeg is not installed");
     QVERIFY(m_dir.isValid());
     QProcess process;
-    process.start(makeCard, {QStringLiteral("--small"), QStringLiteral("--duration"), QStringLiteral("12"),
-                             QStringLiteral("--quiet"), m_dir.filePath(QStringLiteral("card"))});
+    process.start(makeCard,
+                  {QStringLiteral("--small"), QStringLiteral("--duration"), QStringLiteral("12"),
+                   QStringLiteral("--quiet"), m_dir.filePath(QStringLiteral("card"))});
     QVERIFY(process.waitForFinished(240000));
     QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
 
@@ -136,8 +137,8 @@ void TestTelemetryPlayback::screenshots(const QString &name)
     for (int language : {1, 2}) {
         VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_TYPE(language));
         QCoreApplication::processEvents();
-        const QString file = QStringLiteral("%1/%2_%3.png")
-                                 .arg(m_screenshotDir, name, language == 1 ? "ja" : "en");
+        const QString file =
+            QStringLiteral("%1/%2_%3.png").arg(m_screenshotDir, name, language == 1 ? "ja" : "en");
         QVERIFY(m_window->grab().save(file));
         qInfo("%s", qPrintable(file));
     }
@@ -176,7 +177,8 @@ void TestTelemetryPlayback::mainDrivePaused()
     QCOMPARE(speed->speedValue(), int(record.speed));
 
     QVERIFY(pausedSeek(500) >= 0);
-    QCOMPARE(m_gps->latitudeLabel->text() + m_gps->longitudeLabel->text(), QStringLiteral("--.--------.------"));
+    QCOMPARE(m_gps->latitudeLabel->text() + m_gps->longitudeLabel->text(),
+             QStringLiteral("--.--------.------"));
     QCOMPARE(speed->speedValue(), -1);
     QCOMPARE(pausedSeek(4500), atFix);
     screenshots(QStringLiteral("telemetry_main_drive_paused"));
@@ -195,8 +197,9 @@ void TestTelemetryPlayback::eventImpact()
     const QPolygonF &line = graph->xLine();
     QVERIFY(!line.isEmpty());
     const double clamp = graph->height() / 4.0;
-    const auto hit = std::find_if(line.cbegin(), line.cend(),
-                                  [clamp](const QPointF &point) { return std::abs(point.y() - clamp) < 0.01; });
+    const auto hit = std::find_if(line.cbegin(), line.cend(), [clamp](const QPointF &point) {
+        return std::abs(point.y() - clamp) < 0.01;
+    });
     QVERIFY(hit != line.cend());
     const double fraction = hit->x() / graph->width();
     QVERIFY2(fraction >= 0.499 && fraction < 0.5 + 0.3 / 12, qPrintable(QString::number(fraction)));

@@ -29,7 +29,8 @@ constexpr int kGraphHeight = 70;
 // A recording of 10 s without files and with telemetry given directly: by
 // default ten fixes at (35 + i / 1000, 139 + i / 1000) driving 77 km/h and
 // 400 readings of zero.
-struct Recording {
+struct Recording
+{
     QVector<VwGpsRecord> gps = QVector<VwGpsRecord>(10);
     QVector<VwGSensorSample> samples = QVector<VwGSensorSample>(400);
     bool hasGps = true;
@@ -47,7 +48,8 @@ struct Recording {
 
     VwVideoItem *make() const
     {
-        auto *item = new VwVideoItem(QStringLiteral("/absent/NORM260415-081502F.MP4"), false, nullptr);
+        auto *item =
+            new VwVideoItem(QStringLiteral("/absent/NORM260415-081502F.MP4"), false, nullptr);
         item->durationMs = kDurationMs;
         item->sensorInfo = new VwSensorInfo;
         item->sensorInfo->hasGps = hasGps;
@@ -59,7 +61,8 @@ struct Recording {
 
 QString labelTexts(const VwFrameGraph &panel)
 {
-    return QStringList{panel.labelX->text(), panel.labelY->text(), panel.labelZ->text()}.join(QLatin1Char('|'));
+    return QStringList{panel.labelX->text(), panel.labelY->text(), panel.labelZ->text()}.join(
+        QLatin1Char('|'));
 }
 
 QString fixed6(double value)
@@ -243,7 +246,8 @@ void TestTelemetryViews::lineGeometry()
             const QPointF point = lines[axis]->at(i);
             QCOMPARE(point.x(), double(float(i) * float(kGraphWidth / 4.0)));
             QVERIFY2(std::abs(point.y() - expected[axis][i]) < 1e-3,
-                     qPrintable(QStringLiteral("axis %1 point %2: %3").arg(axis).arg(i).arg(point.y())));
+                     qPrintable(
+                         QStringLiteral("axis %1 point %2: %3").arg(axis).arg(i).arg(point.y())));
         }
     }
 }
@@ -266,7 +270,8 @@ void TestTelemetryViews::zoomButtons()
     QCOMPARE(state(), QStringLiteral("4 1 0"));
 
     setLanguage(VwLanguage::LANGUAGE_ENGLISH);
-    QCOMPARE(panel.zoomIn->toolTip() + '/' + panel.zoomOut->toolTip(), QStringLiteral("Zoom In/Zoom Out"));
+    QCOMPARE(panel.zoomIn->toolTip() + '/' + panel.zoomOut->toolTip(),
+             QStringLiteral("Zoom In/Zoom Out"));
 }
 
 void TestTelemetryViews::cursorAndLabels_data()
@@ -284,8 +289,8 @@ void TestTelemetryViews::cursorAndLabels_data()
                                  << QStringLiteral(" 0.50|-0.50| 0.20");
     QTest::newRow("at the duration") << kDurationMs << kDurationMs << kGraphWidth << start;
     QTest::newRow("past the duration") << qint64(20000) << kDurationMs << kGraphWidth << start;
-    QTest::newRow("negative position") << qint64(-100) << kDurationMs << 0
-                                       << QStringLiteral(" 0.50|-0.50| 0.00");
+    QTest::newRow("negative position")
+        << qint64(-100) << kDurationMs << 0 << QStringLiteral(" 0.50|-0.50| 0.00");
     QTest::newRow("duration 0") << qint64(0) << qint64(0) << -1 << start;
 }
 
@@ -335,8 +340,10 @@ void TestTelemetryViews::cachedPaintMatchesDirectPaint()
     for (qint64 position : {3000, 3020, 6000, 10000}) {
         graph.onPositionChanged(position, kDurationMs);
         QCoreApplication::processEvents();
-        const QImage shown =
-            graph.screen()->grabWindow(graph.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = graph.screen()
+                                 ->grabWindow(graph.winId())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
         QImage direct(graph.size(), QImage::Format_RGB32);
         direct.fill(graph.palette().window().color());
         QPainter painter(&direct);
@@ -371,8 +378,8 @@ void TestTelemetryViews::gpsPanel_data()
     QTest::newRow("index past the count") << true << qint64(11000) << kDurationMs << 0 << -1;
     QTest::newRow("duration 0 keeps the text") << true << qint64(5000) << qint64(0) << 0 << 3;
     QTest::newRow("user stop") << true << qint64(0) << qint64(0) << int(PLAY_EVENT_USER_STOP) << -1;
-    QTest::newRow("stopped keeps the text") << true << qint64(4200) << kDurationMs
-                                            << int(PLAY_EVENT_STOPPED) << 3;
+    QTest::newRow("stopped keeps the text")
+        << true << qint64(4200) << kDurationMs << int(PLAY_EVENT_STOPPED) << 3;
     QTest::newRow("no GPS") << false << qint64(4200) << kDurationMs << 0 << -1;
 }
 
@@ -398,8 +405,10 @@ void TestTelemetryViews::gpsPanel()
         frame.onPositionChanged(position, duration);
 
     const QString dashes = QStringLiteral("--.------");
-    QCOMPARE(frame.latitudeLabel->text(), record < 0 ? dashes : fixed6(recording.gps.at(record).latitude));
-    QCOMPARE(frame.longitudeLabel->text(), record < 0 ? dashes : fixed6(recording.gps.at(record).longitude));
+    QCOMPARE(frame.latitudeLabel->text(),
+             record < 0 ? dashes : fixed6(recording.gps.at(record).latitude));
+    QCOMPARE(frame.longitudeLabel->text(),
+             record < 0 ? dashes : fixed6(recording.gps.at(record).longitude));
     QCOMPARE(frame.latitudeLabel->accessibleName() + '/' + frame.longitudeLabel->accessibleName(),
              QStringLiteral("Latitude/Longitude"));
 }

@@ -51,7 +51,8 @@ qint64 cpuNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-struct Stats {
+struct Stats
+{
     double median = 0.0;
     double p95 = 0.0;
 };
@@ -174,8 +175,10 @@ protected:
         painter.drawRect(plot);
         const int step = plot.height() / 2 / m_zoom;
         for (int k = 1; step > 0 && k < plot.height() / step; ++k)
-            painter.drawLine(plot.left(), plot.top() + k * step, plot.right(), plot.top() + k * step);
-        for (int x : {plot.center().x(), plot.left() + plot.width() / 4, plot.left() + plot.width() / 4 * 3})
+            painter.drawLine(plot.left(), plot.top() + k * step, plot.right(),
+                             plot.top() + k * step);
+        for (int x : {plot.center().x(), plot.left() + plot.width() / 4,
+                      plot.left() + plot.width() / 4 * 3})
             painter.drawLine(x, plot.top(), x, plot.bottom());
         const QColor colors[3] = {QColor(0x00FF00), QColor(0xFFFF00), QColor(0xFF0000)};
         for (int axis = 0; axis < 3; ++axis) {
@@ -233,7 +236,8 @@ void flushPaint(QWidget *window)
     QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
 }
 
-struct Row {
+struct Row
+{
     QString name;
     Stats full;
     Stats cursor;
@@ -241,15 +245,16 @@ struct Row {
 
 void printRow(const Row &row)
 {
-    std::printf("  %-30s %8.3f %8.3f   %8.3f %8.3f\n", qPrintable(row.name), row.full.median, row.full.p95,
-                row.cursor.median, row.cursor.p95);
+    std::printf("  %-30s %8.3f %8.3f   %8.3f %8.3f\n", qPrintable(row.name), row.full.median,
+                row.full.p95, row.cursor.median, row.cursor.p95);
 }
 
 void benchRepaint(int seconds, int runs)
 {
     QScopedPointer<VwVideoItem> item(makeRecording(seconds));
     const qint64 duration = item->durationMs;
-    std::printf("\n%d readings (%d s), %d repaints each, ms:\n", seconds * kReadingsPerSecond, seconds, runs);
+    std::printf("\n%d readings (%d s), %d repaints each, ms:\n", seconds * kReadingsPerSecond,
+                seconds, runs);
     std::printf("  %-30s %8s %8s   %8s %8s\n", "", "full", "p95", "cursor", "p95");
 
     QVector<Row> rows;
@@ -288,8 +293,8 @@ void benchRepaint(int seconds, int runs)
                 graph.onZoomOut();
             graph.repaint();
         });
-        std::printf("  zoom step (rebuild + repaint): median %.3f ms, p95 %.3f ms\n", rebuild.median,
-                    rebuild.p95);
+        std::printf("  zoom step (rebuild + repaint): median %.3f ms, p95 %.3f ms\n",
+                    rebuild.median, rebuild.p95);
 
         for (PeerGraph::Kind kind : {PeerGraph::DrawLines, PeerGraph::Path, PeerGraph::Polyline}) {
             PeerGraph peer(kind, graph);
@@ -377,8 +382,9 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Repaints per figure."),
-                                        QStringLiteral("n"), QStringLiteral("1000"));
+    const QCommandLineOption runsOption(QStringLiteral("runs"),
+                                        QStringLiteral("Repaints per figure."), QStringLiteral("n"),
+                                        QStringLiteral("1000"));
     const QCommandLineOption followOption(QStringLiteral("follow-seconds"),
                                           QStringLiteral("Seconds of each following run."),
                                           QStringLiteral("s"), QStringLiteral("60"));
@@ -388,13 +394,15 @@ int main(int argc, char **argv)
     const int followSeconds = std::max(parser.value(followOption).toInt(), 1);
 
     std::printf("bench_graph: platform %s, graph %d x %d, device pixel ratio %.1f\n",
-                qPrintable(QGuiApplication::platformName()), kWidth, kHeight, qApp->devicePixelRatio());
+                qPrintable(QGuiApplication::platformName()), kWidth, kHeight,
+                qApp->devicePixelRatio());
     benchRepaint(60, runs);
     benchRepaint(180, runs);
 
     QScopedPointer<VwVideoItem> item(makeRecording(180));
     std::printf("\nfollowing 30 reports/s for %d s on the 3-minute recording (graph, speed, GPS), "
-                "CPU time / wall time:\n", followSeconds);
+                "CPU time / wall time:\n",
+                followSeconds);
     const double ours = followingLoad(item.data(), followSeconds, false);
     const double peer = followingLoad(item.data(), followSeconds, true);
     std::printf("  ours                              %6.2f %% of one core\n", ours * 100.0);
