@@ -360,6 +360,10 @@ void TestTelemetryViews::cachedPaintMatchesDirectPaint()
     QTRY_COMPARE(graph.xLine().last().x(), double(float(n - 1) * float(1200.0 / n)));
     graph.onPositionChanged(kDurationMs / 2, kDurationMs);
     QCOMPARE(graph.cursorX(), 600);
+    // A plot one pixel high has no room for a grid step at zoom 2.
+    graph.resize(1200, 17);
+    QTRY_COMPARE(graph.height(), 17);
+    QVERIFY(!graph.grab().isNull());
 }
 
 void TestTelemetryViews::gpsPanel_data()
