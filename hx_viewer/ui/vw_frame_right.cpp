@@ -4,6 +4,7 @@
 #include "vw_frame_video_sub.h"
 #include "vw_play_process.h"
 #include "vw_player.h"
+#include "hx_frame_gps.h"
 #include "vw_popup.h"
 #include "vw_style.h"
 
@@ -22,7 +23,7 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     columnLayout->setSpacing(0);
     columnLayout->setAlignment(Qt::AlignTop);
 
-    gpsPanel = placeholder(this, QStringLiteral("gps_panel"));
+    gpsPanel = new HxFrameGPS(this);
     gpsPanel->setFixedHeight(26);
     columnLayout->addWidget(gpsPanel);
 

@@ -168,7 +168,7 @@ void TestWindowMain::geometry_data()
     QTest::newRow("picture and sound") << "picture_sound_panel" << QRect(5, 575, 690, 30);
     QTest::newRow("play bar") << "play_bar" << QRect(5, 605, 688, 71);
     QTest::newRow("right column") << "right" << QRect(698, 47, 392, 636);
-    QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
+    QTest::newRow("gps") << "frame_gps" << QRect(698, 47, 392, 26);
     QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
     QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
     QTest::newRow("file list") << "file_list" << QRect(698, 332, 392, 345);
