@@ -11,6 +11,8 @@
 #include "vw_player.h"
 #include "vw_popup_info.h"
 #include "vw_video_file_list.h"
+#include "vw_video_item.h"
+#include "vw_web_view.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -47,6 +49,7 @@ WindowMain::WindowMain(QWidget *parent)
     mainLayout->addWidget(frameLeft);
     frameRight = new VwFrameRight(mainWidget);
     mainLayout->addWidget(frameRight);
+    mapView = VwWebView::instance(this);
 
     escapeShortcut = addShortcut(QKeySequence(Qt::Key_Escape));
     escapeShortcut->setEnabled(false);
@@ -63,6 +66,9 @@ WindowMain::WindowMain(QWidget *parent)
     connect(enterShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
     connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateStarted, this,
             &WindowMain::onLoadingListStart);
+    connect(VwPlayer::instance(), &VwPlayerBase::positionChanged, mapView,
+            &VwWebView::onPositionChanged);
+    connect(VwPlayer::instance(), &VwPlayerBase::playEvent, mapView, &VwWebView::onPlayEvent);
     connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
@@ -86,6 +92,7 @@ QShortcut *WindowMain::addShortcut(const QKeySequence &key)
 void WindowMain::onCloseApplication()
 {
     qCDebug(lcHxUi) << "WindowMain::onCloseApplication";
+    mapView->release();
     Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
     QApplication::closeAllWindows();
     QCoreApplication::quit();
@@ -197,14 +204,12 @@ void WindowMain::onStartCapture()
 
 void WindowMain::onMap()
 {
-    if (!mapView)
+    if (!mapView->prepareToShow()) {
+        mapView->onClose();
         return;
-    if (mapView->isVisible()) {
-        mapView->close();
-    } else {
-        mapView->show();
-        mapView->setFocus(Qt::OtherFocusReason);
     }
+    mapView->show();
+    mapView->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowMain::keyPressEvent(QKeyEvent *event)
