@@ -74,6 +74,9 @@ void HxTestTileServer::answer(QTcpSocket *socket)
     const QString line = QString::fromLatin1(request.left(request.indexOf("\r\n")));
     const QString path = line.section(QLatin1Char(' '), 1, 1);
     m_paths.append(path);
+    static const QRegularExpression agent(QStringLiteral("\r\nUser-Agent: ([^\r]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    m_userAgent = agent.match(QString::fromLatin1(request)).captured(1);
 
     static const QRegularExpression tile(QStringLiteral("^/(\\d+)/(\\d+)/(\\d+)\\.png$"));
     const QRegularExpressionMatch match = tile.match(path);

@@ -271,7 +271,7 @@ void TestVwWebView::tiles()
     HxTestTileServer server;
     QVERIFY(server.start());
     if (kind == QLatin1String("server"))
-        setTileSettings(server.tileUrl(), QStringLiteral("Test tiles"));
+        setTileSettings(server.tileUrl(), QStringLiteral("Test tiles <b>bold</b>"));
     else if (kind == QLatin1String("closed"))
         setTileSettings(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png")
                             .arg(HxTestTileServer::closedPort()));
@@ -284,8 +284,11 @@ void TestVwWebView::tiles()
     if (kind == QLatin1String("server")) {
         QTRY_VERIFY_WITH_TIMEOUT(server.requestCount() > 0, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!pageState().value(QStringLiteral("note")).toBool(), 20000);
+        // Shown as the text it is, never as markup.
         QVERIFY(pageState().value(QStringLiteral("attribution")).toString().contains(
-            QStringLiteral("Test tiles")));
+            QStringLiteral("Test tiles <b>bold</b>")));
+        QVERIFY2(server.lastUserAgent().startsWith(VwWebView::userAgent()),
+                 qPrintable(server.lastUserAgent()));
     } else if (kind == QLatin1String("closed")) {
         QTRY_VERIFY_WITH_TIMEOUT(pageState().value(QStringLiteral("note")).toBool(), 20000);
         const QJsonObject state = pageState();

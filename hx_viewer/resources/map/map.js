@@ -85,7 +85,9 @@ function moveToMap(Latitude, Longitude) {
         carMarker.setLatLng(point);
     else
         carMarker = L.marker(point, { icon: carIcon, zIndexOffset: 999, interactive: false, keyboard: false }).addTo(map);
-    map.panTo(point);
+    // A jump of a few pixels a second: an animated pan would redraw the map
+    // for a quarter of a second after every move.
+    map.panTo(point, { animate: false });
 }
 
 function clearCarMarker() {
