@@ -51,6 +51,16 @@ bool isJapanese()
 {
     return VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
 }
+
+// Labels the widget in the current language and has the language table
+// re-label it when the language changes.
+void setBilingualText(QLabel *label, const QString &japanese, const QString &english)
+{
+    label->setText(isJapanese() ? japanese : english);
+    VwLanguage *language = VwLanguage::instance();
+    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TEXT, label, japanese);
+    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TEXT, label, english);
+}
 } // namespace
 
 VwWebView *VwWebView::instance(QWidget *parent)
@@ -87,13 +97,8 @@ VwWebView::VwWebView(QWidget *parent)
     m_layout->setSpacing(0);
 
     const QString japaneseTitle = languageText("map");
-    const QString englishTitle = QStringLiteral("Map");
-    m_titleBar = new TitleWidget(this, isJapanese() ? japaneseTitle : englishTitle, QString());
-    VwLanguage *language = VwLanguage::instance();
-    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TEXT,
-                           m_titleBar->titleLabel(), japaneseTitle);
-    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TEXT,
-                           m_titleBar->titleLabel(), englishTitle);
+    m_titleBar = new TitleWidget(this, japaneseTitle, QString());
+    setBilingualText(m_titleBar->titleLabel(), japaneseTitle, QStringLiteral("Map"));
     connect(m_titleBar->closeButton(), &QPushButton::clicked, this, &VwWebView::onClose);
     m_layout->addWidget(m_titleBar);
 
@@ -105,19 +110,15 @@ VwWebView::VwWebView(QWidget *parent)
     containerLayout->setSpacing(0);
     m_layout->addWidget(m_mapContainer);
 
-    const QString japaneseMessage = QStringLiteral("地図を表示できません。");
-    const QString englishMessage = QStringLiteral("The map cannot be shown.");
-    m_messageLabel = new QLabel(isJapanese() ? japaneseMessage : englishMessage, this);
+    m_messageLabel = new QLabel(this);
+    setBilingualText(m_messageLabel, QStringLiteral("地図を表示できません。"),
+                     QStringLiteral("The map cannot be shown."));
     m_messageLabel->setObjectName(QStringLiteral("map_message"));
     m_messageLabel->setWordWrap(true);
     m_messageLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_messageLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_messageLabel->setContentsMargins(12, 0, 12, 0);
     m_messageLabel->setStyleSheet(QStringLiteral("color: #DDDDDD; font-size: 13px;"));
-    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TEXT,
-                           m_messageLabel, japaneseMessage);
-    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TEXT,
-                           m_messageLabel, englishMessage);
     m_messageLabel->hide();
     m_layout->addWidget(m_messageLabel);
 
@@ -126,7 +127,7 @@ VwWebView::VwWebView(QWidget *parent)
     connect(VwApp::instance(), &VwApp::appEvent, this, &VwWebView::onAppEvent);
     // However the program ends, the page must go before the engine does.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &VwWebView::release);
-    connect(language, &VwLanguage::languageChange, this, &VwWebView::applyLanguage);
+    connect(VwLanguage::instance(), &VwLanguage::languageChange, this, &VwWebView::applyLanguage);
 }
 
 bool VwWebView::prepareToShow()

@@ -60,6 +60,7 @@ private:
     void reopen();
     bool loadRecording(VwVideoItem *item = nullptr);
     std::unique_ptr<VwVideoItem> makeDrive(const QString &folder, int seconds);
+    QString tileFolder();
 
     QTemporaryDir m_cards;
     std::unique_ptr<VwVideoItem> m_item;
@@ -124,6 +125,21 @@ void TestVwWebView::setTileSettings(const QString &url, const QString &attributi
     QSettings *settings = VwSettings::instance()->settingsFile;
     settings->setValue(QStringLiteral("MAP/TILE_URL"), url);
     settings->setValue(QStringLiteral("MAP/TILE_ATTRIBUTION"), attribution);
+}
+
+// A folder of tiles around the drive's start, at the zoom the drive is shown at.
+QString TestVwWebView::tileFolder()
+{
+    const QString folder = m_cards.filePath(QStringLiteral("tiles"));
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(QColor(0xEE, 0xEB, 0xE2));
+    for (int x = 58180; x < 58196; ++x) {
+        const QDir column(QStringLiteral("%1/16/%2").arg(folder).arg(x));
+        column.mkpath(QStringLiteral("."));
+        for (int y = 25800; y < 25820; ++y)
+            tile.save(column.filePath(QStringLiteral("%1.png").arg(y)));
+    }
+    return folder;
 }
 
 // Closes the map and opens it again with the main window's button.
@@ -263,6 +279,7 @@ void TestVwWebView::tiles_data()
     QTest::newRow("local server") << "server";
     QTest::newRow("closed port") << "closed";
     QTest::newRow("none") << "none";
+    QTest::newRow("folder") << "folder";
 }
 
 void TestVwWebView::tiles()
@@ -275,6 +292,8 @@ void TestVwWebView::tiles()
     else if (kind == QLatin1String("closed"))
         setTileSettings(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png")
                             .arg(HxTestTileServer::closedPort()));
+    else if (kind == QLatin1String("folder"))
+        setTileSettings(QUrl::fromLocalFile(tileFolder()).toString() + QStringLiteral("/{z}/{x}/{y}.png"));
     else
         setTileSettings(QStringLiteral("none"));
     reopen();
@@ -297,6 +316,10 @@ void TestVwWebView::tiles()
         QCOMPARE(state.value(QStringLiteral("lines")).toArray().size(), 2);
         QVERIFY(state.value(QStringLiteral("scale")).toBool());
         verifyCar(5);
+    } else if (kind == QLatin1String("folder")) {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            evaluate(QStringLiteral("document.querySelectorAll('.leaflet-tile-loaded').length")).toInt() > 0,
+            20000);
     } else {
         const QJsonObject state = pageState();
         QVERIFY(!state.value(QStringLiteral("tiles")).toBool());
