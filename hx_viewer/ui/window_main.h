@@ -2,6 +2,9 @@
 
 #include "vw_window_base.h"
 
+#include <QList>
+#include <QString>
+
 class QHBoxLayout;
 class QShortcut;
 class VwFrameLeft;
@@ -45,6 +48,8 @@ public Q_SLOTS:
     void onLoadingListStart(bool bLoading);
     void onStartReport();
     void onStartCapture();
+    void onRequestVideoCaptureDone(QList<QString> *fileList);
+    void onVideoCaptureFailed();
     void onMap();
 
 protected:
