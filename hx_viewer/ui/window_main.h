@@ -3,13 +3,13 @@
 #include "vw_window_base.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 
 class QHBoxLayout;
 class QShortcut;
 class VwFrameLeft;
 class VwFrameRight;
+class VwWebView;
 
 // The viewer's main window: the title bar over a video column and a
 // telemetry column. It owns the window commands, the full-screen and
@@ -30,8 +30,8 @@ public:
     QShortcut *returnShortcut = nullptr;
     QShortcut *enterShortcut = nullptr;
     bool firstShow = true;
-    // The map window, toggled by the title bar's map button once it exists.
-    QPointer<QWidget> mapView;
+    // The map window, toggled by the title bar's map button.
+    VwWebView *mapView = nullptr;
 
 Q_SIGNALS:
     // Full screen from the sub video pane shows the other camera in the main

@@ -62,7 +62,6 @@ private Q_SLOTS:
     void titleBarFollowsPlayEvents();
     void stopOnTheWayToAnotherRecording();
     void rebuiltListStopsPlayback();
-    void mapButtonToggles();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
     void altEnterIsSwallowedWhileActive();
@@ -602,19 +601,6 @@ void TestWindowMain::rebuiltListStopsPlayback()
 
     QVERIFY(announced(events, PLAY_EVENT_USER_STOP));
     QVERIFY(!title->title_capture->isEnabled());
-}
-
-void TestWindowMain::mapButtonToggles()
-{
-    QWidget map;
-    window->mapView = &map;
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(map.isVisible());
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(!map.isVisible());
-    window->mapView = nullptr;
-    // Without a map window the button does nothing.
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
 }
 
 void TestWindowMain::infoCommandOpensPopup_data()
