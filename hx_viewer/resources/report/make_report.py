@@ -248,15 +248,17 @@ def make_report(office, args):
     try:
         # Opening the file first gives the system's own reason when the
         # folder refuses it, which LibreOffice reports only as an error code.
+        # LibreOffice then makes the file anew, with the usual permissions.
         with open(args.output, "wb"):
             pass
+        os.unlink(args.output)
         document.storeToURL(uno.systemPathToFileUrl(os.path.abspath(args.output)),
                             (prop("FilterName", "MS Excel 97"), prop("Overwrite", True)))
     except OSError as error:
         raise Failure(EXIT_NOT_STORED, system_reason(error, args.output))
     except Exception as error:
         raise Failure(EXIT_NOT_STORED, "%s: %s" % (error, args.output))
-    if os.path.getsize(args.output) == 0:
+    if not os.path.isfile(args.output) or os.path.getsize(args.output) == 0:
         raise Failure(EXIT_NOT_STORED, "nothing written: %s" % args.output)
     say("step stored")
     try:
