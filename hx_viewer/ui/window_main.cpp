@@ -10,6 +10,7 @@
 #include "vw_language.h"
 #include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_report_command.h"
 #include "vw_video_file_list.h"
 
 #include <QApplication>
@@ -186,6 +187,14 @@ void WindowMain::onStartReport()
     if (VwKeyEvent::instance()->isKeyHeld())
         return;
     qCDebug(lcHxUi) << "WindowMain::onStartReport";
+    reportCommand()->start();
+}
+
+VwReportCommand *WindowMain::reportCommand()
+{
+    if (!m_reportCommand)
+        m_reportCommand = new VwReportCommand(this);
+    return m_reportCommand;
 }
 
 void WindowMain::onStartCapture()
