@@ -168,8 +168,10 @@ bool VwExcelReport::generate(const QString &output, const QString &picture)
 
     const QRect area = fitRect(QImageReader(picture).size(), pictureArea);
     const Programs &p = programs();
+    // Isolated: a PYTHONPATH or PYTHONHOME meant for another Python must not
+    // break Debian's, which alone has the uno module.
     const QStringList arguments = {
-        QStringLiteral("-"),
+        QStringLiteral("-I"), QStringLiteral("-"),
         QStringLiteral("--soffice"), p.soffice,
         QStringLiteral("--connect-timeout"), QString::number(p.connectTimeoutMs / 1000.0),
         QStringLiteral("--profile"), m_work->filePath(QStringLiteral("profile")),

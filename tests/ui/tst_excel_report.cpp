@@ -51,6 +51,7 @@ private Q_SLOTS:
     void refusedBeforeOffice();
     void officeFailure_data();
     void officeFailure();
+    void endOfProgramEndsOffice();
     void reports();
 
 private:
@@ -177,7 +178,7 @@ void TestExcelReport::saveShot(QWidget *widget, const QString &name)
 
 QStringList TestExcelReport::leftovers(const QString &folder) const
 {
-    return QDir(folder).entryList({QStringLiteral(".report_*")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({QStringLiteral(".report_*"), QStringLiteral(".~lock.*")}, QDir::Files | QDir::Hidden);
 }
 
 void TestExcelReport::fitRect_data()
@@ -341,6 +342,25 @@ void TestExcelReport::officeFailure()
     QVERIFY(existing.open(QIODevice::ReadOnly));
     QCOMPARE(existing.readAll(), QByteArray("filled-in report"));
     QCOMPARE(leftovers(folder), QStringList());
+}
+
+// The program ending in the middle of a report takes LibreOffice and the
+// unfinished file with it.
+void TestExcelReport::endOfProgramEndsOffice()
+{
+    VwExcelReport::programs().soffice = fakeOffice(QStringLiteral("office_exit"), QStringLiteral("exec sleep 600"));
+    const QString folder = m_dir.filePath(QStringLiteral("exit"));
+    QVERIFY(QDir().mkpath(folder));
+    QImage picture(64, 40, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QVERIFY(picture.save(m_dir.filePath(QStringLiteral("exit.jpg"))));
+    auto *report = new VwExcelReport;
+    QVERIFY(report->generate(folder + QStringLiteral("/report.xls"), m_dir.filePath(QStringLiteral("exit.jpg"))));
+    QCOMPARE(leftovers(folder).size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(startedOffice(QStringLiteral("office_exit")) > 0, 30000);
+    delete report;
+    QVERIFY(groupGone(startedOffice(QStringLiteral("office_exit"))));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestExcelReport::checkWorkbook(const QJsonObject &result, const QJsonObject &form, const QString &language)

@@ -2,7 +2,7 @@
 
 The viewer feeds this script to Debian's /usr/bin/python3 on stdin:
 
-    python3 - [--soffice PATH] [--connect-timeout S] --profile DIR
+    python3 -I - [--soffice PATH] [--connect-timeout S] --profile DIR
               TEMPLATE PICTURE LEFT TOP WIDTH HEIGHT OUTPUT
 
 It starts its own headless soffice (own user installation in DIR, a pipe
@@ -322,8 +322,11 @@ def main(argv):
             signal.signal(number, signal.SIG_IGN)
         office.end_group()
         say("error stopped")
-        sys.stdout.flush()
+        # Not sys.exit: the worker may be stuck in a call into the soffice
+        # just ended, and the interpreter would wait for it.
         os._exit(EXIT_STOPPED)
+    finally:
+        office.end_group()
     if outcome["status"] != EXIT_OK:
         say("error", outcome["reason"])
     return outcome["status"]
