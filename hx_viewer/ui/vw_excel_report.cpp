@@ -321,20 +321,23 @@ QString VwExcelReport::commitOutput()
 
 void VwExcelReport::onJobTimeout()
 {
-    if (!m_process)
-        return;
     qCDebug(lcHxUi) << "VwExcelReport::onJobTimeout";
-    m_timedOut = true;
-    m_process->terminate();
-    m_killTimer->start();
+    endJob(&m_timedOut);
 }
 
 void VwExcelReport::cancel()
 {
-    if (!m_process || m_cancelled)
-        return;
     qCDebug(lcHxUi) << "VwExcelReport::cancel";
-    m_cancelled = true;
+    endJob(&m_cancelled);
+}
+
+// Asks the script to end (it takes soffice with it) and kills it if it does
+// not; `reason` remembers why.
+void VwExcelReport::endJob(bool *reason)
+{
+    if (!m_process || m_cancelled || m_timedOut)
+        return;
+    *reason = true;
     m_process->terminate();
     m_killTimer->start();
 }

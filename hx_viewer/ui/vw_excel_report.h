@@ -64,6 +64,7 @@ private:
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
     void onJobTimeout();
+    void endJob(bool *reason);
     void stop();
     void setProgress(int value);
     QString failureText(int exitCode) const;
