@@ -158,7 +158,8 @@ def main(argv):
     with open(args.form, encoding="utf-8") as file:
         form = json.load(file)
     os.makedirs(args.output_folder, exist_ok=True)
-    office = Office(args.soffice, args.profile, connect_timeout=120, announce=False)
+    office = Office(args.soffice, args.profile, connect_timeout=120, announce=False,
+                    keep_profile=True)
     try:
         office.start()
         for language in ("ja", "en"):

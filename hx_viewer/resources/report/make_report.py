@@ -23,13 +23,12 @@ process group is ended and its pipe files are removed before the exit.
 """
 
 import argparse
-import glob
 import hashlib
 import os
+import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import uuid
@@ -81,9 +80,11 @@ def prop(name, value):
 class Office:
     """One private headless soffice, reached through a named pipe."""
 
-    def __init__(self, soffice, profile, connect_timeout, announce=True):
+    def __init__(self, soffice, profile, connect_timeout, announce=True, keep_profile=False):
         self.soffice = soffice
-        self.profile_url = "file://" + os.path.abspath(profile)
+        self.profile = os.path.abspath(profile)
+        self.profile_url = "file://" + self.profile
+        self.keep_profile = keep_profile
         self.connect_timeout = connect_timeout
         self.announce = announce
         self.pipe = "hxreport_%d_%s" % (os.getpid(), uuid.uuid4().hex[:12])
@@ -182,6 +183,10 @@ class Office:
                 os.unlink(path)
             except OSError:
                 pass
+        # Removed here rather than by the viewer, whose interface would wait
+        # for the thousand files of a user installation to go.
+        if not self.keep_profile:
+            shutil.rmtree(self.profile, ignore_errors=True)
 
     def wait(self, seconds):
         try:
