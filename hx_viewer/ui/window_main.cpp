@@ -18,6 +18,7 @@
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
 #include "vw_style.h"
+#include "vw_report_command.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
@@ -235,6 +236,14 @@ void WindowMain::onStartReport()
     if (VwKeyEvent::instance()->isKeyHeld())
         return;
     qCDebug(lcHxUi) << "WindowMain::onStartReport";
+    reportCommand()->start();
+}
+
+VwReportCommand *WindowMain::reportCommand()
+{
+    if (!m_reportCommand)
+        m_reportCommand = new VwReportCommand(this);
+    return m_reportCommand;
 }
 
 void WindowMain::onStartCapture()

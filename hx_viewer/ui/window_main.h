@@ -10,6 +10,7 @@ class QShortcut;
 class VwFrameLeft;
 class VwFrameRight;
 class VwWebView;
+class VwReportCommand;
 
 // The viewer's main window: the title bar over a video column and a
 // telemetry column. It owns the window commands, the full-screen and
@@ -32,6 +33,9 @@ public:
     bool firstShow = true;
     // The map window, toggled by the title bar's map button.
     VwWebView *mapView = nullptr;
+
+    // The report command behind onStartReport, made on first use.
+    VwReportCommand *reportCommand();
 
 Q_SIGNALS:
     // Full screen from the sub video pane shows the other camera in the main
@@ -67,4 +71,6 @@ private:
     explicit WindowMain(QWidget *parent = nullptr);
     QShortcut *addShortcut(const QKeySequence &key);
     void toggleEnlarged(bool fromMaximize);
+
+    VwReportCommand *m_reportCommand = nullptr;
 };
