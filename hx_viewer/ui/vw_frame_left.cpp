@@ -1,12 +1,12 @@
 #include "vw_frame_left.h"
 
 #include "vw_frame_eq.h"
+#include "vw_frame_graph.h"
 #include "vw_frame_play.h"
 #include "vw_frame_video_main.h"
 #include "vw_play_process.h"
 #include "vw_play_slider.h"
 #include "vw_player.h"
-#include "vw_frame_graph.h"
 #include "vw_style.h"
 
 #include <QLayout>

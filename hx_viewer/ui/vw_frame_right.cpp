@@ -1,10 +1,10 @@
 #include "vw_frame_right.h"
 
+#include "hx_frame_gps.h"
 #include "vw_frame_list.h"
 #include "vw_frame_video_sub.h"
 #include "vw_play_process.h"
 #include "vw_player.h"
-#include "hx_frame_gps.h"
 #include "vw_popup.h"
 #include "vw_style.h"
 

@@ -17,12 +17,12 @@
 #include "vw_player.h"
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
-#include "vw_style.h"
 #include "vw_report_command.h"
+#include "vw_style.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
-#include "vw_widget_video_list.h"
 #include "vw_web_view.h"
+#include "vw_widget_video_list.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
