@@ -70,6 +70,8 @@ std::unique_ptr<QProcess> TstVwApplication::start(const QString &program, const 
     environment.insert(QStringLiteral("HOME"), m_sandbox.home());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_sandbox.home() + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The viewer's recording list says in its log what it listed.
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("hx.data.debug=true"));
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -159,6 +161,22 @@ void TstVwApplication::viewerHoldsTheLock()
 
     // The viewer answers once its event loop runs, after the main window is built.
     QTRY_VERIFY_WITH_TIMEOUT(runSecondCopy(), 60000);
+    QCOMPARE(viewer->state(), QProcess::Running);
+
+    // A second viewer started with a card leaves it to the running one, which lists it.
+    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
+    QTemporaryDir cards;
+    const QString card = cards.filePath(QStringLiteral("card"));
+    QProcess generator;
+    generator.start(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), QStringLiteral("--count"),
+                               QStringLiteral("2"), QStringLiteral("--duration"), QStringLiteral("1"), card});
+    QVERIFY2(generator.waitForFinished(120000) && generator.exitCode() == 0, generator.readAllStandardError());
+    auto second = start(m_viewer, {card});
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitCode(), kSecondCopyExitCode);
+    QByteArray log;
+    const QByteArray listed("VwVideoFileList::load 4 files 2 recordings");
+    QTRY_VERIFY_WITH_TIMEOUT((log += viewer->readAllStandardError()).contains(listed), 30000);
     QCOMPARE(viewer->state(), QProcess::Running);
 }
 
