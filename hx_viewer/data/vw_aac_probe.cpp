@@ -155,47 +155,49 @@ VwProbeResult VwAacProbe::probe(const VwMdatBytes &bytes, qint64 offset, qint64 
     }
 
     const qint64 window = qMin<qint64>(end - offset, kRunFrames * m_maxFrameSize);
-    const uchar *data = bytes(offset, window);
-    if (!data || !plausibleStart(data[0]))
+    const uchar *bytesAt = bytes(offset, window);
+    if (!bytesAt || !plausibleStart(bytesAt[0]))
         return VwProbeResult::None;
+    // A copy: asking whether a sample starts somewhere may move the bytes.
+    const QByteArray run(reinterpret_cast<const char *>(bytesAt), int(window));
+    const auto *data = reinterpret_cast<const uchar *>(run.constData());
     // A frame the power cut short cannot decode; only its position says
     // what it may have been.
     const VwProbeResult failure = end - offset < m_maxFrameSize ? VwProbeResult::Cut
                                                                 : VwProbeResult::None;
 
+    // A run of frames ends where another sample starts, where the data ends,
+    // or where a frame begins that the end of the data cuts short. Decoding
+    // up to the first such place that takes every byte gives the lengths of
+    // all the frames of the run at once.
     QVector<qint64> lengths;
     bool allUsed = false;
-    if (!decodeRun(data, window, &lengths, &allUsed))
-        return failure;
-    // When the decoder used every byte the last frame either ends the data
-    // or was followed by zeros it skipped; only at the end of the data is its
-    // length certain.
-    if (allUsed && window < end - offset)
-        lengths.removeLast();
-    m_known.clear();
-    qint64 start = offset;
-    for (qint64 frame : qAsConst(lengths)) {
-        m_known.append({start, frame});
-        start += frame;
-    }
-    if (!m_known.isEmpty()) {
-        *length = m_known.first().second;
+    const auto remember = [this, offset, length](const QVector<qint64> &frames) {
+        m_known.clear();
+        qint64 start = offset;
+        for (qint64 frame : frames) {
+            m_known.append({start, frame});
+            start += frame;
+        }
+        *length = frames.first();
         return VwProbeResult::Match;
-    }
-
-    // The first frame decodes but what follows it does not: it is the last
-    // of its run, and ends where another sample starts, where the data ends,
-    // or where a frame begins that the end of the data cuts short.
-    const qint64 last = qMin(end, offset + m_maxFrameSize);
-    for (qint64 candidate = offset + 1; candidate <= last; ++candidate) {
+    };
+    for (qint64 candidate = offset + 1; candidate <= offset + window; ++candidate) {
         const bool atEnd = candidate == end;
+        if (!atEnd && candidate == offset + window)
+            break;
         if (!atEnd && !startsSample(candidate)
             && !(end - candidate < m_maxFrameSize && plausibleStart(data[candidate - offset])))
             continue;
-        if (decodeRun(data, candidate - offset, &lengths, &allUsed) && allUsed && lengths.size() == 1) {
-            *length = candidate - offset;
-            return VwProbeResult::Match;
-        }
+        if (decodeRun(data, candidate - offset, &lengths, &allUsed) && allUsed)
+            return remember(lengths);
     }
-    return failure;
+
+    // A run longer than the bytes looked at: every frame but the last of
+    // those decoded is followed by another, which measures it.
+    if (!decodeRun(data, window, &lengths, &allUsed))
+        return failure;
+    if (allUsed)
+        lengths.removeLast();
+    return lengths.isEmpty() ? failure : remember(lengths);
 }

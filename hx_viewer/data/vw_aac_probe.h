@@ -11,10 +11,11 @@ struct AVPacket;
 
 // Recognises raw AAC frames by decoding them with libavcodec from the
 // reference's AudioSpecificConfig. AAC frames carry no length of their own:
-// the decoder, handed a run of bytes, takes one frame from its front and
-// reports what is left for the frames after it, and the difference is the
-// frame's length. The last frame of a run (before a picture or a text sample)
-// ends where the next sample starts, which `startsSample` tells.
+// the decoder, handed a run of bytes, takes one frame after another from it
+// and reports with each frame the bytes that were left when it began, so the
+// differences are the frames' lengths. A run of frames ends where another
+// sample starts, which `startsSample` tells, and the decoder must use the
+// bytes up to there exactly.
 class VwAacProbe
 {
 public:
@@ -33,8 +34,9 @@ public:
     qint64 maxFrameSize() const { return m_maxFrameSize; }
 
 private:
-    // Decodes [offset, offset + size) as one packet; the lengths of the
-    // frames taken from it, and whether the decoder used every byte.
+    // Decodes the bytes as one packet: the lengths of the frames taken from
+    // it (the last one only when every byte was used), and whether every
+    // byte was.
     bool decodeRun(const uchar *data, qint64 size, QVector<qint64> *lengths, bool *allUsed);
     bool plausibleStart(uchar firstByte) const;
 

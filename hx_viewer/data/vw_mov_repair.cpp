@@ -64,8 +64,9 @@ bool isTelemetryText(const uchar *text, qint64 size)
 VwProbeResult probeText(const VwMdatBytes &bytes, qint64 offset, qint64 end,
                         quint32 constantSize, qint64 *length)
 {
-    const uchar *head = bytes(offset, 2);
-    if (!head)
+    // The length and the first character first: most offsets end there.
+    const uchar *head = bytes(offset, 3);
+    if (!head || head[2] < 0x20 || head[2] > 0x7e)
         return VwProbeResult::None;
     const qint64 textLength = qFromBigEndian<quint16>(head);
     if (textLength < kMinTelemetryText)
