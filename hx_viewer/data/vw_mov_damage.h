@@ -50,7 +50,6 @@ public:
     static Layout inspect(FILE *file, bool stopAtData = false);
 
     // Whether a recording file is damaged, for the list. `indexFound` says
-    // that the movie header was read; then only the mdat is looked at, which
-    // for the recorder's layout (index last) takes a single small read.
+    // that the movie header was read; then only the mdat is looked at.
     static bool isDamaged(FILE *file, bool indexFound);
 };

@@ -167,7 +167,7 @@ bool VwVideoItem::readDuration(bool rear)
     if (isMovieFile()) {
         MOVFormat::durationRecord record;
         MOVFormat::readMovieDuration(file, &record);
-        const bool damaged = VwMovDamage::isDamaged(file, record.found == 1);
+        const bool damaged = !record.indexLast && VwMovDamage::isDamaged(file, record.found == 1);
         (rear || frontPath.isEmpty() ? rearDamaged : frontDamaged) = damaged;
         read = damaged ? 0 : record.durationMs;
         // A damaged rear file leaves the front file's duration alone.
