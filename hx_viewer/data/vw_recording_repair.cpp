@@ -25,6 +25,18 @@ QString VwRecordingRepair::copyPath(const QString &folder, const QString &damage
     return QDir::cleanPath(folder + QLatin1Char('/') + QFileInfo(damagedPath).fileName());
 }
 
+QStringList VwRecordingRepair::referenceCandidates(const QList<VwVideoItemPtr> &items)
+{
+    QStringList files;
+    for (const VwVideoItemPtr &item : items) {
+        if (!item->frontPath.isEmpty() && !item->frontDamaged)
+            files.append(item->frontPath);
+        if (!item->rearPath.isEmpty() && !item->rearDamaged)
+            files.append(item->rearPath);
+    }
+    return files;
+}
+
 QList<VwMovRepair::Result> VwRecordingRepair::repair(const VwVideoItem &item, const QString &folder,
                                                      const QStringList &candidates, bool overwrite,
                                                      const VwMovRepair::Progress &progress)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "vw_mov_repair.h"
+#include "vw_video_item_ptr.h"
 
 #include <QList>
 #include <QString>
@@ -26,6 +27,9 @@ public:
     // files, where there are healthy ones, and reads the duration from them.
     // True when the record changed.
     static bool useRepairedCopies(VwVideoItem *item, const QString &folder);
+
+    // The files of the healthy records: where a repair looks for its reference.
+    static QStringList referenceCandidates(const QList<VwVideoItemPtr> &items);
 
     // Where the repaired copy of a file goes in `folder`.
     static QString copyPath(const QString &folder, const QString &damagedPath);

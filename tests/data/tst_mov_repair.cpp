@@ -366,9 +366,10 @@ void TestMovRepair::listing()
 
     // Repaired into the viewer's folder, the recording plays from the copies
     // after the next load, with its telemetry.
-    QStringList healthyFiles = {list.allItems().first()->frontPath, list.allItems().first()->rearPath};
+    const QStringList references = VwRecordingRepair::referenceCandidates(list.allItems());
+    QCOMPARE(references.size(), 2);
     const QList<VwMovRepair::Result> results =
-        VwRecordingRepair::repair(*cut, VwMovRepair::repairedFolder(), healthyFiles, true);
+        VwRecordingRepair::repair(*cut, VwMovRepair::repairedFolder(), references, true);
     QCOMPARE(results.size(), 2);
     QVERIFY(load());
     VwVideoItemPtr repaired;
