@@ -2,7 +2,9 @@
 
 #include "vw_window_base.h"
 
+#include <QList>
 #include <QPointer>
+#include <QString>
 
 class QHBoxLayout;
 class QShortcut;
@@ -46,6 +48,8 @@ public Q_SLOTS:
     void onLoadingListStart(bool bLoading);
     void onStartReport();
     void onStartCapture();
+    void onRequestVideoCaptureDone(QList<QString> *fileList);
+    void onVideoCaptureFailed();
     void onMap();
 
 protected:
