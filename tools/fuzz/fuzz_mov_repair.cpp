@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the repair as the damaged file, with a healthy
 // recording as the reference: the one named by HX_FUZZ_REFERENCE (written
-// by scripts/fuzz-repair). The repair must end, stay inside the data and, when
-// it recovers something, write a file whose index is whole.
+// by scripts/fuzz-repair), and with the file's own index when it has one. The
+// repair must end, stay inside the data and, when it recovers something,
+// write a file whose index is whole.
 
 #include "vw_mov_damage.h"
 #include "vw_mov_reference.h"
@@ -44,5 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (result.recovered()
         && VwMovDamage::inspect(&output).state != VwMovDamage::STATE_HEALTHY)
         __builtin_trap();
+
+    // A file whose own index is whole is its own reference: its sample
+    // descriptions, set-ups and tables come from the fuzzer too.
+    VwMovReference own;
+    if (own.load(&input)) {
+        QBuffer copy;
+        copy.open(QIODevice::ReadWrite);
+        const VwMovRepair::Result ownResult = VwMovRepair::repair(&input, own, &copy);
+        if (ownResult.cutOffset > qint64(size))
+            __builtin_trap();
+    }
     return 0;
 }
