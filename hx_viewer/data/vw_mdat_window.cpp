@@ -80,6 +80,7 @@ bool VwMdatWindow::flush()
     if (m_output->write(data, size) != size) {
         qCWarning(lcHxData) << "VwMdatWindow::flush" << m_output->errorString();
         m_failed = true;
+        m_writeFailed = true;
         return false;
     }
     m_written = m_accepted;

@@ -28,6 +28,8 @@ public:
     // Where the data ends: earlier than asked when the file reads short.
     qint64 end() const { return m_end; }
     bool failed() const { return m_failed; }
+    // The failure was in writing the copy rather than in reading the file.
+    bool writeFailed() const { return m_writeFailed; }
 
     static constexpr qint64 kBlockSize = 4 * 1024 * 1024;
 
@@ -44,4 +46,5 @@ private:
     qint64 m_written;
     qint64 m_bytesRead = 0;
     bool m_failed = false;
+    bool m_writeFailed = false;
 };

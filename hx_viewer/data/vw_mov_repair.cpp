@@ -190,7 +190,7 @@ VwMovRepair::Result VwMovRepair::repair(QIODevice *damaged, const VwMovReference
     while (stop == REASON_NONE) {
         const qint64 end = window.end();
         if (window.failed()) {
-            stop = REASON_READ_ERROR;
+            stop = window.writeFailed() ? REASON_WRITE_ERROR : REASON_READ_ERROR;
             break;
         }
         if (offset >= end)
@@ -244,7 +244,7 @@ VwMovRepair::Result VwMovRepair::repair(QIODevice *damaged, const VwMovReference
             break;
         }
         if (!window.accept(offset + length)) {
-            stop = REASON_READ_ERROR;
+            stop = window.writeFailed() ? REASON_WRITE_ERROR : REASON_READ_ERROR;
             break;
         }
         offset += length;
@@ -263,9 +263,9 @@ VwMovRepair::Result VwMovRepair::repair(QIODevice *damaged, const VwMovReference
                       << result.audioFrames << "sound frames" << result.textSamples
                       << "text samples; stopped at" << offset << "of" << layout.fileSize << stop;
 
-    if (stop == REASON_READ_ERROR || stop == REASON_CANCELLED) {
+    if (stop == REASON_READ_ERROR || stop == REASON_WRITE_ERROR || stop == REASON_CANCELLED) {
         result.outcome = OUTCOME_FAILED;
-        result.detail = damaged->errorString();
+        result.detail = stop == REASON_WRITE_ERROR ? output->errorString() : damaged->errorString();
         return result;
     }
     if (stop == REASON_REFERENCE_MISMATCH
