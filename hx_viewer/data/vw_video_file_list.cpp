@@ -483,6 +483,10 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
     const QFileInfo targetInfo(target);
     if (!targetInfo.exists() && !targetInfo.isSymLink())
         return copyFile(source, target);
+    // Backing a recording up into its own folder names the recording itself:
+    // there is nothing to copy, and overwriting would start by deleting it.
+    if (targetInfo.canonicalFilePath() == QFileInfo(source).canonicalFilePath())
+        return false;
 
     if (backupState() & BACKUP_ASK) {
         QString name = targetInfo.baseName();

@@ -120,13 +120,7 @@ void HxFrameTitle::setOutputCommandsEnabled(bool on)
 
 void HxFrameTitle::setMaximizeTooltip(const QString &japanese, const QString &english)
 {
-    VwLanguage *language = VwLanguage::instance();
-    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TOOLTIP,
-                           title_maximize, japanese);
-    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TOOLTIP,
-                           title_maximize, english);
-    title_maximize->setToolTip(language->language == VwLanguage::LANGUAGE_JAPANESE ? japanese
-                                                                                   : english);
+    title_maximize->setToolTips(japanese, english);
 }
 
 void HxFrameTitle::onAppEvent(VwApp::Event event, int param)

@@ -3,6 +3,8 @@
 #include "vw_widget_base.h"
 
 class QVBoxLayout;
+class VwFrameList;
+class VwFrameVideoSub;
 
 // The main window's right column: GPS panel, sub video and the file list.
 // Full screen hides it; the maximised layout keeps it.
@@ -16,8 +18,8 @@ public:
     QVBoxLayout *columnLayout = nullptr;
     QWidget *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
-    QWidget *subVideo = nullptr;
-    QWidget *fileList = nullptr;
+    VwFrameVideoSub *subVideo = nullptr;
+    VwFrameList *fileList = nullptr;
 
 public Q_SLOTS:
     void onAppEvent(VwApp::Event event, int param) override;

@@ -46,16 +46,22 @@ public Q_SLOTS:
     void onFullScreenSub();
     void onMaximize();
     void onLoadingListStart(bool bLoading);
+    void onLoadingListEnd(bool bLoading);
     void onStartReport();
     void onStartCapture();
     void onRequestVideoCaptureDone(QList<QString> *fileList);
     void onVideoCaptureFailed();
     void onMap();
+    void onNext();
+    void onPrevious();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // A folder or a recording file dropped on the window opens like the open button.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     explicit WindowMain(QWidget *parent = nullptr);

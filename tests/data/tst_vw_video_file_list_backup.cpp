@@ -98,6 +98,7 @@ private Q_SLOTS:
     void conflicts_data();
     void conflicts();
     void cancelAfterFrontFile();
+    void copyOntoItself();
     void failedCopies_data();
     void failedCopies();
     void answerBeforeWait_data();
@@ -223,6 +224,27 @@ void TestVwVideoFileListBackup::cancelAfterFrontFile()
     QCOMPARE(ui.events, QStringList({"started", "end"}));
     QCOMPARE(readFile(m_target + '/' + kFrontCopy), readFile(m_source + '/' + kFront));
     QVERIFY(!QFile::exists(m_target + '/' + kRearCopy));
+}
+
+void TestVwVideoFileListBackup::copyOntoItself()
+{
+    // The recording already lies in the backup folder under the copies'
+    // names: nothing is asked, nothing fails, nothing is touched.
+    const QString front = m_target + '/' + kFrontCopy;
+    const QString rear = m_target + '/' + kRearCopy;
+    QVERIFY(QFile::copy(m_source + '/' + kFront, front));
+    QVERIFY(QFile::copy(m_source + '/' + kRear, rear));
+
+    VwVideoFileList list;
+    Interface ui(&list);
+    ui.answers = {VwVideoFileList::BACKUP_OVERWRITE, VwVideoFileList::BACKUP_OVERWRITE};
+    QVERIFY(runBackup(list, ui, {makeItem(front, rear)}));
+
+    QCOMPARE(ui.questions, 0);
+    QVERIFY(list.backupFailures().isEmpty());
+    QCOMPARE(readFile(front), readFile(m_source + '/' + kFront));
+    QCOMPARE(readFile(rear), readFile(m_source + '/' + kRear));
+    QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void TestVwVideoFileListBackup::failedCopies_data()

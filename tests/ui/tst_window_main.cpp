@@ -2,8 +2,13 @@
 #include "hx_frame_title.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
+#include "vw_frame_eq.h"
 #include "vw_frame_left.h"
+#include "vw_frame_list.h"
+#include "vw_frame_play.h"
 #include "vw_frame_right.h"
+#include "vw_frame_video_main.h"
+#include "vw_frame_video_sub.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
 #include "vw_play_process.h"
@@ -44,6 +49,7 @@ private Q_SLOTS:
     void maximizeThenEscape();
     void fullScreenAfterMaximizeCarriesNoStaleParam();
     void fullScreenFromSubPaneSwapsAndSwapsBack();
+    void paneAndPlayBarCommands();
     void heldKeyBlocksLayoutCommands_data();
     void heldKeyBlocksLayoutCommands();
     void autoRepeatIsIgnored();
@@ -156,7 +162,7 @@ void TestWindowMain::geometry_data()
     QTest::newRow("video block") << "main_video_frame" << QRect(4, 47, 690, 444);
     QTest::newRow("main video") << "video_main_pane" << QRect(5, 48, 688, 413);
     QTest::newRow("slider strip") << "3a3a3a" << QRect(5, 461, 688, 29);
-    QTest::newRow("play slider") << "play_slider_panel" << QRect(5, 461, 688, 29);
+    QTest::newRow("play slider") << "slider_frame" << QRect(5, 461, 688, 29);
     QTest::newRow("bottom block") << "border_back" << QRect(4, 495, 690, 182);
     QTest::newRow("graph") << "graph_panel" << QRect(5, 496, 688, 79);
     QTest::newRow("picture and sound") << "picture_sound_panel" << QRect(5, 575, 690, 30);
@@ -165,7 +171,7 @@ void TestWindowMain::geometry_data()
     QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
     QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
     QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
-    QTest::newRow("file list") << "file_list_panel" << QRect(698, 332, 392, 345);
+    QTest::newRow("file list") << "file_list" << QRect(698, 332, 392, 345);
 }
 
 void TestWindowMain::geometry()
@@ -182,6 +188,8 @@ void TestWindowMain::geometry()
         widget = window->frameLeft;
     else if (part == QLatin1String("right"))
         widget = window->frameRight;
+    else if (part == QLatin1String("file_list"))
+        widget = window->frameRight->fileList;
     else
         widget = window->findChild<QWidget *>(part);
     QVERIFY2(widget, qPrintable(part));
@@ -310,6 +318,28 @@ void TestWindowMain::fullScreenFromSubPaneSwapsAndSwapsBack()
     window->onFullScreen();
     window->onFullScreen();
     QCOMPARE(swaps.count(), 2);
+}
+
+void TestWindowMain::paneAndPlayBarCommands()
+{
+    // The panes' full-screen buttons: the main pane as it is, the sub pane swapped.
+    window->frameLeft->mainVideo->fullScreenButton()->click();
+    QVERIFY(window->isFullScreen());
+    QVERIFY(!window->swappedForFullScreen);
+    QVERIFY(window->frameLeft->mainVideo->fullScreenButton()->isChecked());
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(!window->frameLeft->mainVideo->fullScreenButton()->isChecked());
+    window->frameRight->subVideo->fullScreenButton()->click();
+    QVERIFY(window->swappedForFullScreen);
+    window->onFullScreen();
+
+    // A file step holds its button off for a moment.
+    for (HxButton *button : {window->frameLeft->playBar->nextButton, window->frameLeft->playBar->previousButton}) {
+        button->setEnabled(true);
+        button->click();
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY(button->isEnabled());
+    }
 }
 
 void TestWindowMain::heldKeyBlocksLayoutCommands_data()
