@@ -96,7 +96,6 @@ HxFrameTitle::HxFrameTitle(QWidget *parent, const QString &title, const QString 
                                  languageText("close"), QStringLiteral("Exit"), 8);
 
     title_report->setEnabled(false);
-    title_report->hide();
     title_capture->setEnabled(false);
     title_setup->hide();
     title_maximize->setChecked(false);

@@ -1,6 +1,7 @@
 #include "vw_frame_left.h"
 
 #include "vw_frame_eq.h"
+#include "vw_frame_graph.h"
 #include "vw_frame_play.h"
 #include "vw_frame_video_main.h"
 #include "vw_play_process.h"
@@ -60,7 +61,7 @@ VwFrameLeft::VwFrameLeft(QWidget *parent)
     bottomLayout->setContentsMargins(1, 1, 1, 1);
     bottomLayout->setSpacing(0);
     bottomLayout->setAlignment(Qt::AlignTop);
-    graphPanel = placeholder(bottomBlock, QStringLiteral("graph_panel"));
+    graphPanel = new VwFrameGraph(bottomBlock);
     graphPanel->setFixedHeight(79);
     bottomLayout->addWidget(graphPanel);
     pictureSoundPanel = new VwFrameEQ(VwPlayer::instance(), bottomBlock);

@@ -8,6 +8,7 @@ class VwFrameEQ;
 class VwFramePlay;
 class VwFrameVideoMain;
 class VwPlaySlider;
+class VwFrameGraph;
 
 // The main window's left column: the main video with the play slider below
 // it, then the G-sensor graph, the picture and sound strip and the play bar.
@@ -28,7 +29,7 @@ public:
     VwPlaySlider *playSlider = nullptr;
     QWidget *bottomBlock = nullptr;
     QVBoxLayout *bottomLayout = nullptr;
-    QWidget *graphPanel = nullptr;
+    VwFrameGraph *graphPanel = nullptr;
     VwFrameEQ *pictureSoundPanel = nullptr;
     VwFramePlay *playBar = nullptr;
 

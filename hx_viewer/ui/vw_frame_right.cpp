@@ -1,5 +1,6 @@
 #include "vw_frame_right.h"
 
+#include "hx_frame_gps.h"
 #include "vw_frame_list.h"
 #include "vw_frame_video_sub.h"
 #include "vw_play_process.h"
@@ -22,7 +23,7 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     columnLayout->setSpacing(0);
     columnLayout->setAlignment(Qt::AlignTop);
 
-    gpsPanel = placeholder(this, QStringLiteral("gps_panel"));
+    gpsPanel = new HxFrameGPS(this);
     gpsPanel->setFixedHeight(26);
     columnLayout->addWidget(gpsPanel);
 

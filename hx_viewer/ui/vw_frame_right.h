@@ -2,6 +2,7 @@
 
 #include "vw_widget_base.h"
 
+class HxFrameGPS;
 class QVBoxLayout;
 class VwFrameList;
 class VwFrameVideoSub;
@@ -16,7 +17,7 @@ public:
     explicit VwFrameRight(QWidget *parent = nullptr);
 
     QVBoxLayout *columnLayout = nullptr;
-    QWidget *gpsPanel = nullptr;
+    HxFrameGPS *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
     VwFrameVideoSub *subVideo = nullptr;
     VwFrameList *fileList = nullptr;

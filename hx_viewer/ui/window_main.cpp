@@ -17,9 +17,11 @@
 #include "vw_player.h"
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
+#include "vw_report_command.h"
 #include "vw_style.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
+#include "vw_web_view.h"
 #include "vw_widget_video_list.h"
 
 #include <QApplication>
@@ -62,6 +64,7 @@ WindowMain::WindowMain(QWidget *parent)
     mainLayout->addWidget(frameRight);
     VwPlayProcess::instance()->attach(frameRight->fileList->table);
     setAcceptDrops(true);
+    mapView = VwWebView::instance(this);
 
     escapeShortcut = addShortcut(QKeySequence(Qt::Key_Escape));
     escapeShortcut->setEnabled(false);
@@ -80,6 +83,9 @@ WindowMain::WindowMain(QWidget *parent)
             &WindowMain::onLoadingListStart);
     connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateEnd, this,
             &WindowMain::onLoadingListEnd);
+    connect(VwPlayer::instance(), &VwPlayerBase::positionChanged, mapView,
+            &VwWebView::onPositionChanged);
+    connect(VwPlayer::instance(), &VwPlayerBase::playEvent, mapView, &VwWebView::onPlayEvent);
     connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
@@ -117,6 +123,7 @@ QShortcut *WindowMain::addShortcut(const QKeySequence &key)
 void WindowMain::onCloseApplication()
 {
     qCDebug(lcHxUi) << "WindowMain::onCloseApplication";
+    mapView->release();
     Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
     QApplication::closeAllWindows();
     QCoreApplication::quit();
@@ -229,6 +236,14 @@ void WindowMain::onStartReport()
     if (VwKeyEvent::instance()->isKeyHeld())
         return;
     qCDebug(lcHxUi) << "WindowMain::onStartReport";
+    reportCommand()->start();
+}
+
+VwReportCommand *WindowMain::reportCommand()
+{
+    if (!m_reportCommand)
+        m_reportCommand = new VwReportCommand(this);
+    return m_reportCommand;
 }
 
 void WindowMain::onStartCapture()
@@ -261,14 +276,12 @@ void WindowMain::onVideoCaptureFailed()
 
 void WindowMain::onMap()
 {
-    if (!mapView)
+    if (!mapView->prepareToShow()) {
+        mapView->onClose();
         return;
-    if (mapView->isVisible()) {
-        mapView->close();
-    } else {
-        mapView->show();
-        mapView->setFocus(Qt::OtherFocusReason);
     }
+    mapView->show();
+    mapView->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowMain::onNext()

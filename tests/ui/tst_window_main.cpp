@@ -62,7 +62,6 @@ private Q_SLOTS:
     void titleBarFollowsPlayEvents();
     void stopOnTheWayToAnotherRecording();
     void rebuiltListStopsPlayback();
-    void mapButtonToggles();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
     void altEnterIsSwallowedWhileActive();
@@ -168,7 +167,7 @@ void TestWindowMain::geometry_data()
     QTest::newRow("picture and sound") << "picture_sound_panel" << QRect(5, 575, 690, 30);
     QTest::newRow("play bar") << "play_bar" << QRect(5, 605, 688, 71);
     QTest::newRow("right column") << "right" << QRect(698, 47, 392, 636);
-    QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
+    QTest::newRow("gps") << "frame_gps" << QRect(698, 47, 392, 26);
     QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
     QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
     QTest::newRow("file list") << "file_list" << QRect(698, 332, 392, 345);
@@ -602,19 +601,6 @@ void TestWindowMain::rebuiltListStopsPlayback()
 
     QVERIFY(announced(events, PLAY_EVENT_USER_STOP));
     QVERIFY(!title->title_capture->isEnabled());
-}
-
-void TestWindowMain::mapButtonToggles()
-{
-    QWidget map;
-    window->mapView = &map;
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(map.isVisible());
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(!map.isVisible());
-    window->mapView = nullptr;
-    // Without a map window the button does nothing.
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
 }
 
 void TestWindowMain::infoCommandOpensPopup_data()
