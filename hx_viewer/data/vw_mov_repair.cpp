@@ -353,3 +353,33 @@ QString VwMovRepair::repairedFolder()
     const QString data = VwApp::dataFolder();
     return data.isEmpty() ? QString() : QDir::cleanPath(data + QStringLiteral("/backup/repaired"));
 }
+
+QString VwMovRepair::reasonText(Reason reason, bool japanese)
+{
+    struct Text
+    {
+        Reason reason;
+        const char *japanese;
+        const char *english;
+    };
+    static const Text texts[] = {
+        {REASON_NONE, "データの終わりまで", "the data ends there"},
+        {REASON_CUT, "最後のデータが途中で切れています", "the last sample was cut short"},
+        {REASON_UNRECOGNISED, "その先は読み取れないデータです",
+         "the data there is no sample of the reference's tracks"},
+        {REASON_NO_DATA, "映像や音声のデータがありません", "the file holds no sample data"},
+        {REASON_NO_REFERENCE, "同じカメラの正常な録画が見つかりません",
+         "no healthy recording of the same camera to take the set-up from"},
+        {REASON_REFERENCE_MISMATCH, "参照した録画のカメラか解像度が違います",
+         "the reference is of another camera or resolution"},
+        {REASON_READ_ERROR, "ファイルを読み込めません", "the file cannot be read"},
+        {REASON_WRITE_ERROR, "コピーを書き込めません", "the copy cannot be written"},
+        {REASON_TARGET_EXISTS, "同じ名前のファイルがすでにあります", "the copy exists already"},
+        {REASON_CANCELLED, "キャンセルされました", "cancelled"},
+    };
+    for (const Text &text : texts) {
+        if (text.reason == reason)
+            return QString::fromUtf8(japanese ? text.japanese : text.english);
+    }
+    return QString();
+}

@@ -96,4 +96,7 @@ public:
 
     // Where the viewer puts repaired copies: the backup folder's "repaired".
     static QString repairedFolder();
+
+    // Why the walk ended or failed, in a few words for the user.
+    static QString reasonText(Reason reason, bool japanese);
 };

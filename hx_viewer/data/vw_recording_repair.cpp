@@ -41,13 +41,23 @@ QList<VwMovRepair::Result> VwRecordingRepair::repair(const VwVideoItem &item, co
                                                      const QStringList &candidates, bool overwrite,
                                                      const VwMovRepair::Progress &progress)
 {
-    QList<VwMovRepair::Result> results;
+    QStringList damaged;
+    qint64 total = 0;
     for (const auto &file : {qMakePair(item.frontPath, item.frontDamaged),
                              qMakePair(item.rearPath, item.rearDamaged)}) {
-        if (file.first.isEmpty() || !file.second)
-            continue;
-        results.append(VwMovRepair::repairFile(file.first, copyPath(folder, file.first), QString(),
-                                               overwrite, candidates, progress));
+        if (!file.first.isEmpty() && file.second) {
+            damaged.append(file.first);
+            total += QFileInfo(file.first).size();
+        }
+    }
+    // One progress over all the files, by their sizes.
+    QList<VwMovRepair::Result> results;
+    qint64 before = 0;
+    for (const QString &path : qAsConst(damaged)) {
+        const auto overall = [&](qint64 done, qint64) { return !progress || progress(before + done, total); };
+        results.append(VwMovRepair::repairFile(path, copyPath(folder, path), QString(), overwrite,
+                                               candidates, overall));
+        before += QFileInfo(path).size();
     }
     return results;
 }

@@ -26,29 +26,10 @@ const char kUsage[] = "usage: hx_repair [--reference FILE] [--out FOLDER] [--ove
 
 QString reasonText(const VwMovRepair::Result &result)
 {
-    switch (result.reason) {
-    case VwMovRepair::REASON_NONE:
-        return QStringLiteral("the data ends there");
-    case VwMovRepair::REASON_CUT:
-        return QStringLiteral("the last sample was cut short");
-    case VwMovRepair::REASON_UNRECOGNISED:
-        return QStringLiteral("the data there is no sample of the reference's tracks");
-    case VwMovRepair::REASON_NO_DATA:
-        return QStringLiteral("the file holds no sample data");
-    case VwMovRepair::REASON_NO_REFERENCE:
-        return QStringLiteral("no healthy recording of the same camera to take the set-up from");
-    case VwMovRepair::REASON_REFERENCE_MISMATCH:
-        return QStringLiteral("the reference is of another camera or resolution");
-    case VwMovRepair::REASON_READ_ERROR:
-        return QStringLiteral("the file cannot be read");
-    case VwMovRepair::REASON_WRITE_ERROR:
-        return QStringLiteral("the copy cannot be written");
-    case VwMovRepair::REASON_TARGET_EXISTS:
-        return QStringLiteral("the copy exists already (--overwrite replaces it)");
-    case VwMovRepair::REASON_CANCELLED:
-        return QStringLiteral("cancelled");
-    }
-    return QString();
+    QString text = VwMovRepair::reasonText(result.reason, false);
+    if (result.reason == VwMovRepair::REASON_TARGET_EXISTS)
+        text += QStringLiteral(" (--overwrite replaces it)");
+    return text;
 }
 
 QString describe(const QString &path, const VwMovRepair::Result &result)
