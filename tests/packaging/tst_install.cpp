@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,20 +28,10 @@ private Q_SLOTS:
     void package();
 
 private:
-    struct Result
-    {
-        int exitCode = -1;
-        QByteArray output;
-    };
-    // Runs a program to its end (stdout and stderr together); exit code -1
-    // when it could not start, crashed or took longer than timeoutMs.
-    static Result run(const QString &program, const QStringList &arguments,
-                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-                      int timeoutMs = 300000);
     QString installed(const QString &relative) const { return m_root.path() + QStringLiteral("/usr/") + relative; }
     QStringList installedTree() const;
-    // The keys of the installed desktop entry's main group.
-    QHash<QString, QString> desktopEntryKeys() const;
+    // A key of the installed desktop entry (its main group comes first).
+    QString desktopKey(const QString &key) const;
 
     QString m_build;
     QString m_source;
@@ -56,26 +45,36 @@ QString environmentPath(const char *name)
 {
     return QFile::decodeName(qgetenv(name));
 }
-} // namespace
 
-TstInstall::Result TstInstall::run(const QString &program, const QStringList &arguments,
-                                   const QProcessEnvironment &environment, int timeoutMs)
+QStringList words(const char *text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '));
+}
+
+// Runs a program to its end and gives its output, stdout and stderr together;
+// the exit code is -1 when it did not start, crashed or took too long.
+QByteArray run(const QString &program, const QStringList &arguments, int *exitCode = nullptr,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    Result result;
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+    const bool finished = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+    if (!finished) {
         process.kill();
         process.waitForFinished();
-        result.output = process.readAll() + process.errorString().toUtf8();
-        return result;
     }
-    result.exitCode = process.exitCode();
-    result.output = process.readAll();
-    return result;
+    if (exitCode)
+        *exitCode = finished ? process.exitCode() : -1;
+    return process.readAll() + (finished ? QByteArray() : process.errorString().toUtf8());
 }
+
+QString findProgram(const char *name)
+{
+    return QStandardPaths::findExecutable(QLatin1String(name));
+}
+} // namespace
 
 void TstInstall::initTestCase()
 {
@@ -88,11 +87,11 @@ void TstInstall::initTestCase()
     // As a user installs it, stripped as the package is.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DESTDIR"), m_root.path());
-    const Result install = run(environmentPath("HX_CMAKE"),
-                               {QStringLiteral("--install"), m_build, QStringLiteral("--prefix"),
-                                QStringLiteral("/usr"), QStringLiteral("--strip")},
-                               environment);
-    QVERIFY2(install.exitCode == 0, install.output.constData());
+    int exitCode = -1;
+    const QByteArray output = run(environmentPath("HX_CMAKE"),
+                                  QStringList{QStringLiteral("--install"), m_build} + words("--prefix /usr --strip"),
+                                  &exitCode, environment);
+    QVERIFY2(exitCode == 0, output.constData());
 }
 
 QStringList TstInstall::installedTree() const
@@ -105,12 +104,22 @@ QStringList TstInstall::installedTree() const
     return files;
 }
 
+QString TstInstall::desktopKey(const QString &key) const
+{
+    QFile file(installed(QStringLiteral("share/applications/%1.desktop").arg(kName)));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
+                                  QRegularExpression::MultilineOption);
+    return line.match(QString::fromUtf8(file.readAll())).captured(1).trimmed();
+}
+
 void TstInstall::installedFiles_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize");
 
-    // Programs are checked for running elsewhere; icons are PNGs of their size.
+    // Programs (-1) are executable; icons are PNGs of their size.
     QStringList programs = {kName, QStringLiteral("kt-lv550n-make-card")};
     if (qgetenv("HX_HAS_REPAIR") == "1")
         programs << QStringLiteral("kt-lv550n-repair");
@@ -151,63 +160,45 @@ void TstInstall::nothingNamesTheBuild()
     }
 }
 
-QHash<QString, QString> TstInstall::desktopEntryKeys() const
-{
-    QHash<QString, QString> keys;
-    QFile file(installed(QStringLiteral("share/applications/%1.desktop").arg(kName)));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return keys;
-    bool mainGroup = false;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1Char('[')))
-            mainGroup = line == QLatin1String("[Desktop Entry]");
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (mainGroup && equals > 0)
-            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
-    }
-    return keys;
-}
-
 void TstInstall::desktopEntry()
 {
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validator = findProgram("desktop-file-validate");
     if (validator.isEmpty())
         QSKIP("desktop-file-validate is missing (Debian package desktop-file-utils)");
-    const QString entry = installed(QStringLiteral("share/applications/%1.desktop").arg(kName));
-    const Result result = run(validator, {entry});
-    QVERIFY2(result.exitCode == 0 && result.output.isEmpty(), result.output.constData());
+    int exitCode = -1;
+    const QByteArray output =
+        run(validator, {installed(QStringLiteral("share/applications/%1.desktop").arg(kName))}, &exitCode);
+    QVERIFY2(exitCode == 0 && output.isEmpty(), output.constData());
 
-    // What the menu starts and shows must be installed beside it; a folder
-    // from the file manager arrives as the one argument.
-    const QHash<QString, QString> keys = desktopEntryKeys();
-    const QStringList exec = keys.value(QStringLiteral("Exec")).split(QLatin1Char(' '));
-    QCOMPARE(exec, QStringList({kName, QStringLiteral("%f")}));
-    QVERIFY(QFileInfo(installed(QStringLiteral("bin/") + exec.first())).isExecutable());
-    const QString icon = keys.value(QStringLiteral("Icon"));
+    // What the menu starts and shows is installed beside it; a folder from
+    // the file manager arrives as the one argument.
+    QCOMPARE(desktopKey(QStringLiteral("Exec")), kName + QStringLiteral(" %f"));
+    const QString icon = desktopKey(QStringLiteral("Icon"));
     QVERIFY(QFile::exists(installed(QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(icon))));
     QVERIFY(QFile::exists(installed(QStringLiteral("share/icons/hicolor/48x48/apps/%1.png").arg(icon))));
 }
 
 void TstInstall::metainfo()
 {
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
+    const QString validator = findProgram("appstreamcli");
     if (validator.isEmpty())
         QSKIP("appstreamcli is missing (Debian package appstream)");
     const QStringList files = QDir(installed(QStringLiteral("share/metainfo")))
                                   .entryList({QStringLiteral("*.metainfo.xml")}, QDir::Files);
     QCOMPARE(files.size(), 1);
     const QString path = installed(QStringLiteral("share/metainfo/") + files.first());
-    const Result result = run(validator, {QStringLiteral("validate"), QStringLiteral("--no-net"), path});
-    QVERIFY2(result.exitCode == 0, result.output.constData());
+    int exitCode = -1;
+    const QByteArray output = run(validator, words("validate --no-net") << path, &exitCode);
+    QVERIFY2(exitCode == 0, output.constData());
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    const QRegularExpression launchable(QStringLiteral("<launchable type=\"desktop-id\">([^<]+)</launchable>"));
+    const QRegularExpression launchable(QStringLiteral("<launchable type=\"desktop-id\">([^<]+)<"));
     QVERIFY(QFile::exists(installed(QStringLiteral("share/applications/") + launchable.match(text).captured(1))));
     // The screenshot is one the screenshot test writes.
-    const QRegularExpression image(QStringLiteral("<image>[^<]*/([^/<]+\\.png)</image>"));
-    const QString screenshot = image.match(text).captured(1);
+    const QString screenshot =
+        QRegularExpression(QStringLiteral("<image>[^<]*/([^/<]+\\.png)</image>")).match(text).captured(1);
     QVERIFY(!screenshot.isEmpty());
     QVERIFY2(QFile::exists(environmentPath("HX_SCREENSHOT_DIR") + QLatin1Char('/') + screenshot),
              qPrintable(screenshot));
@@ -215,8 +206,8 @@ void TstInstall::metainfo()
 
 void TstInstall::installedViewerShowsItsWindow()
 {
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    const QString xprop = QStandardPaths::findExecutable(QStringLiteral("xprop"));
+    const QString xdotool = findProgram("xdotool");
+    const QString xprop = findProgram("xprop");
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         QSKIP("needs an X display: run the tests under xvfb-run");
     if (xdotool.isEmpty() || xprop.isEmpty())
@@ -242,29 +233,24 @@ void TstInstall::installedViewerShowsItsWindow()
     viewer.setProcessChannelMode(QProcess::ForwardedChannels);
     viewer.start(installed(QStringLiteral("bin/") + kName), QStringList());
     QVERIFY(viewer.waitForStarted());
-    const QString pid = QString::number(viewer.processId());
+    const QStringList search = words("search --onlyvisible --name --pid")
+                               << QString::number(viewer.processId()) << QStringLiteral("^KT-LV550N_A$");
     QByteArray window;
     QElapsedTimer elapsed;
     elapsed.start();
     while (window.isEmpty() && viewer.state() == QProcess::Running && elapsed.elapsed() < 60000) {
         QTest::qWait(250);
-        window = run(xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                               pid, QStringLiteral("--name"), QStringLiteral("^KT-LV550N_A$")})
-                     .output.trimmed();
+        window = run(xdotool, search).split('\n').first().trimmed();
     }
     QVERIFY2(!window.isEmpty(), "the installed viewer showed no window");
-    window = window.split('\n').first();
 
     // The menu entry finds its running window by the class, and the task bar
     // shows the icon the window carries.
-    const QByteArray windowClass =
-        run(xprop, {QStringLiteral("-id"), QString::fromLatin1(window), QStringLiteral("WM_CLASS")}).output;
-    QVERIFY2(windowClass.trimmed().endsWith(
-                 "\"" + desktopEntryKeys().value(QStringLiteral("StartupWMClass")).toUtf8() + "\""),
+    const QByteArray windowClass = run(xprop, words("-id") << QString::fromLatin1(window) << QStringLiteral("WM_CLASS")).trimmed();
+    QVERIFY2(windowClass.endsWith('"' + desktopKey(QStringLiteral("StartupWMClass")).toUtf8() + '"'),
              windowClass.constData());
-    const QByteArray icon = run(xprop, {QStringLiteral("-id"), QString::fromLatin1(window),
-                                        QStringLiteral("-notype"), QStringLiteral("_NET_WM_ICON")})
-                                .output;
+    const QByteArray icon =
+        run(xprop, words("-notype -id") << QString::fromLatin1(window) << QStringLiteral("_NET_WM_ICON"));
     QVERIFY2(icon.contains("Icon (48 x 48)"), icon.left(200).constData());
 
     viewer.terminate();
@@ -273,37 +259,33 @@ void TstInstall::installedViewerShowsItsWindow()
 
 void TstInstall::package()
 {
-    const QString cpack = environmentPath("HX_CPACK");
-    const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
-    if (dpkgDeb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("dpkg-shlibdeps")).isEmpty())
+    const QString dpkgDeb = findProgram("dpkg-deb");
+    if (dpkgDeb.isEmpty() || findProgram("dpkg-shlibdeps").isEmpty())
         QSKIP("dpkg-deb or dpkg-shlibdeps is missing (Debian package dpkg-dev)");
 
     // The package holds what the install does.
     QTemporaryDir output;
     QVERIFY(output.isValid());
-    const Result packed = run(cpack, {QStringLiteral("--config"), m_build + QStringLiteral("/CPackConfig.cmake"),
-                                      QStringLiteral("-B"), output.path()});
-    QVERIFY2(packed.exitCode == 0, packed.output.constData());
+    int exitCode = -1;
+    const QByteArray packed = run(environmentPath("HX_CPACK"),
+                                  {QStringLiteral("--config"), m_build + QStringLiteral("/CPackConfig.cmake"),
+                                   QStringLiteral("-B"), output.path()},
+                                  &exitCode);
+    QVERIFY2(exitCode == 0, packed.constData());
     const QStringList debs = QDir(output.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
     QCOMPARE(debs.size(), 1);
     const QString deb = output.filePath(debs.first());
 
-    const Result contents = run(dpkgDeb, {QStringLiteral("--contents"), deb});
-    QCOMPARE(contents.exitCode, 0);
     QStringList packaged;
-    for (const QByteArray &line : contents.output.split('\n')) {
-        if (!line.startsWith('-'))
-            continue;
-        packaged << QString::fromUtf8(line.mid(line.indexOf(" ./") + 3));
+    for (const QByteArray &line : run(dpkgDeb, {QStringLiteral("--contents"), deb}).split('\n')) {
+        if (line.startsWith('-'))
+            packaged << QString::fromUtf8(line.mid(line.indexOf(" ./") + 3));
     }
     packaged.sort();
     QCOMPARE(packaged, installedTree());
 
     // Libraries as dpkg-shlibdeps computes them, the programs the viewer starts by hand.
-    const Result info = run(dpkgDeb, {QStringLiteral("--field"), deb, QStringLiteral("Depends"),
-                                      QStringLiteral("Recommends")});
-    QCOMPARE(info.exitCode, 0);
-    const QString fields = QString::fromUtf8(info.output);
+    const QString fields = QString::fromUtf8(run(dpkgDeb, words("--field") << deb << words("Depends Recommends")));
     for (const char *expected : {"Depends: .*libqt5widgets5 \\(>= 5\\.15", "Depends: .*libavcodec59",
                                  "Depends: .*libportaudio2", "Depends: .*python3",
                                  "Recommends: .*libreoffice-calc-nogui \\| libreoffice-calc.*python3-uno"}) {
@@ -311,22 +293,21 @@ void TstInstall::package()
                  qPrintable(QLatin1String(expected) + QLatin1Char('\n') + fields));
     }
 
-    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    const QString lintian = findProgram("lintian");
     if (lintian.isEmpty())
         QSKIP("lintian is missing (Debian package lintian)");
     QElapsedTimer elapsed;
     elapsed.start();
-    const Result lint = run(lintian, {QStringLiteral("--fail-on"),
-                                      QStringLiteral("error"), deb});
+    const QByteArray lint = run(lintian, words("--fail-on error") << deb, &exitCode);
     qInfo("lintian took %.1f s", elapsed.elapsed() / 1000.0);
-    QVERIFY2(lint.exitCode == 0, lint.output.constData());
+    QVERIFY2(exitCode == 0, lint.constData());
     // Every warning left is explained in the README.
     QFile readme(m_source + QStringLiteral("/README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly));
     const QByteArray explained = readme.readAll();
     static const QRegularExpression warning(QStringLiteral("^W: [^:]+: ([a-z0-9-]+)"),
                                             QRegularExpression::MultilineOption);
-    for (auto it = warning.globalMatch(QString::fromUtf8(lint.output)); it.hasNext();) {
+    for (auto it = warning.globalMatch(QString::fromUtf8(lint)); it.hasNext();) {
         const QString tag = it.next().captured(1);
         QVERIFY2(explained.contains("`" + tag.toUtf8() + "`"), qPrintable(tag));
     }
