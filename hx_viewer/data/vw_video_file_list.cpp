@@ -16,6 +16,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 constexpr int kMaxDepth = 5;
 constexpr int kProgressMax = 364;
@@ -34,6 +38,41 @@ QString batchKey(const QString &path)
 int progressOf(qint64 done, qint64 total)
 {
     return int(done * kProgressMax / total);
+}
+
+bool resolvesInside(const QString &path, const QString &root)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return true;
+    return info.canonicalFilePath().startsWith(root + QLatin1Char('/'));
+}
+
+// Subfolders whose names are bytes that the file name encoding cannot turn
+// into text. Qt leaves them out of its listings, so they are counted here
+// from the system's own listing: their recordings cannot be opened.
+int undecodableFolders(const QString &dir)
+{
+    DIR *stream = ::opendir(QFile::encodeName(dir).constData());
+    if (!stream)
+        return 0;
+    int count = 0;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat status;
+        const bool folder = entry->d_type == DT_DIR
+            || (entry->d_type == DT_UNKNOWN
+                && ::fstatat(::dirfd(stream), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISDIR(status.st_mode));
+        if (!folder)
+            continue;
+        if (QFile::encodeName(QFile::decodeName(name)) != name)
+            ++count;
+    }
+    ::closedir(stream);
+    return count;
 }
 } // namespace
 
@@ -58,15 +97,32 @@ VwVideoFileList::~VwVideoFileList()
 }
 
 void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth,
-                                   StartTimes *times)
+                                   StartTimes *times, int *unreadableFolders)
 {
     if (!out)
         return;
+    const QString root = QFileInfo(dir).canonicalFilePath();
+    if (!root.isEmpty())
+        collectFilesIn(dir, root, out, depth, times, unreadableFolders);
+}
+
+// Linked folders are not followed: links to "." would multiply the walk
+// beyond measure, and a link to a folder elsewhere would list (and back up)
+// its recordings as if they lay inside the opened folder. A linked file is
+// taken when it resolves inside the opened folder.
+void VwVideoFileList::collectFilesIn(const QString &dir, const QString &root, QList<QUrl> *out,
+                                     int depth, StartTimes *times, int *unreadableFolders)
+{
     const QDir folder(dir);
     if (depth < kMaxDepth) {
-        const QStringList subfolders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &name : subfolders)
-            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1, times);
+        const QStringList subfolders =
+            folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+        for (const QString &name : subfolders) {
+            collectFilesIn(QDir::cleanPath(dir + QLatin1Char('/') + name), root, out, depth + 1,
+                           times, unreadableFolders);
+        }
+        if (unreadableFolders)
+            *unreadableFolders += undecodableFolders(dir);
     }
     static const QStringList filters{QStringLiteral("*.MOV"), QStringLiteral("*.MP4")};
     const QStringList files = folder.entryList(filters, QDir::Files);
@@ -75,6 +131,8 @@ void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int dep
     QHash<QString, QDateTime> accepted;
     for (const QString &name : files) {
         const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
+        if (!resolvesInside(path, root))
+            continue;
         const QString key = batchKey(path);
         QDateTime dateTime;
         const auto partner = accepted.constFind(key);
@@ -100,7 +158,13 @@ bool VwVideoFileList::loadFolder(const QString &path)
     }
     QList<QUrl> urls;
     StartTimes times;
-    collectFiles(path, &urls, 0, &times);
+    int unreadable = 0;
+    collectFiles(path, &urls, 0, &times, &unreadable);
+    if (unreadable > 0) {
+        qCWarning(lcHxData) << "VwVideoFileList::loadFolder" << unreadable
+                            << "folders cannot be read: their names are not text";
+        Q_EMIT foldersUnreadable(unreadable);
+    }
     qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << path << urls.size();
     if (urls.isEmpty())
         return false;
@@ -125,6 +189,7 @@ void VwVideoFileList::load(const QList<QUrl> &urls, const StartTimes &times)
     }
 
     VwVideoFileBatch batch;
+    batch.setScannedFiles(urls);
     const int count = urls.size();
     int lastProgress = -1;
     for (int i = 0; i < count; ++i) {
@@ -219,7 +284,7 @@ bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
     if (item->durationMs <= VwVideoItem::kMinDurationMs)
         return false;
     item->type = type;
-    if (findPartner(item.data(), &batch) && !item->checkRear())
+    if (findPartner(item.data(), &batch) && !(isRear ? item->checkFront() : item->checkRear()))
         return true;
     // Built here, used and destroyed on the list's thread.
     item->moveToThread(thread());

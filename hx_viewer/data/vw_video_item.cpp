@@ -167,22 +167,36 @@ bool VwVideoItem::readDuration(bool rear)
         MOVFormat::durationRecord record;
         MOVFormat::readMovieDuration(file, &record);
         read = record.durationMs;
-        durationMs = read;
-    } else if (!rear || durationMs == 0) {
-        durationMs = 0;
     }
     std::fclose(file);
+    // The recording lasts as long as its front file; the length of a rear
+    // file beside it only decides whether the rear file is kept.
+    if (!rear || frontPath.isEmpty())
+        durationMs = read;
 
     qCDebug(lcHxData) << "VwVideoItem::readDuration" << path << read;
     return read > kMinDurationMs;
 }
 
+// A rear camera that failed leaves stubs beside every front file of the
+// drive: they are dropped, and the recordings play with the front camera.
 bool VwVideoItem::checkRear()
 {
     if (rearPath.isEmpty())
         return false;
     if (!readDuration(true))
         rearPath.clear();
+    return durationMs > kMinDurationMs;
+}
+
+bool VwVideoItem::checkFront()
+{
+    if (frontPath.isEmpty() || rearPath.isEmpty())
+        return false;
+    if (!readDuration(false)) {
+        frontPath.clear();
+        readDuration(true);
+    }
     return durationMs > kMinDurationMs;
 }
 

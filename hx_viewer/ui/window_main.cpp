@@ -10,6 +10,7 @@
 #include "vw_language.h"
 #include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_popup_message.h"
 #include "vw_video_file_list.h"
 
 #include <QApplication>
@@ -63,6 +64,8 @@ WindowMain::WindowMain(QWidget *parent)
     connect(enterShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
     connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateStarted, this,
             &WindowMain::onLoadingListStart);
+    connect(VwVideoFileList::instance(), &VwVideoFileList::foldersUnreadable, this,
+            &WindowMain::onFoldersUnreadable);
     connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
@@ -179,6 +182,16 @@ void WindowMain::onLoadingListStart(bool bLoading)
     // being played may no longer be in it.
     qCDebug(lcHxUi) << "WindowMain::onLoadingListStart" << bLoading;
     VwPlayer::instance()->onUserStop();
+}
+
+void WindowMain::onFoldersUnreadable(int count)
+{
+    const bool japanese = VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
+    const QString text = japanese
+        ? QStringLiteral("名前を読み取れないフォルダーが%1個あります。\nその中の録画は一覧に表示されません。").arg(count)
+        : QStringLiteral("%1 folder(s) could not be read: their names are not valid text.\nTheir recordings are not listed.").arg(count);
+    VwPopupMessage popup(this, QStringLiteral("注意"), text);
+    popup.exec();
 }
 
 void WindowMain::onStartReport()

@@ -44,6 +44,7 @@ public Q_SLOTS:
     void onFullScreenSub();
     void onMaximize();
     void onLoadingListStart(bool bLoading);
+    void onFoldersUnreadable(int count);
     void onStartReport();
     void onStartCapture();
     void onMap();
