@@ -1,6 +1,7 @@
 #include "vw_video_file_list.h"
 
 #include "hx_data_log.h"
+#include "vw_card_file.h"
 #include "vw_play_loading.h"
 #include "vw_settings.h"
 #include "vw_video_file_batch.h"
@@ -10,15 +11,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kMaxDepth = 5;
@@ -38,6 +44,55 @@ QString batchKey(const QString &path)
 int progressOf(qint64 done, qint64 total)
 {
     return int(done * kProgressMax / total);
+}
+
+// Descriptor of a new empty file beside target, made by this call and by no
+// one else (never a name planted as a link); -1 with the reason in error.
+int temporaryBeside(const QString &target, QString *path, QString *error)
+{
+    const QFileInfo targetInfo(target);
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        *path = targetInfo.dir().filePath(
+            QStringLiteral(".%1.%2.part")
+                .arg(targetInfo.fileName())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        fd = ::open(QFile::encodeName(*path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return fd;
+}
+
+// Gives the finished copy the target's name: 0 or the errno. The name itself
+// is replaced, so a link under it is replaced too, never written through.
+// Without replace an existing name is refused (EEXIST) at the moment of the
+// rename, not at an earlier check.
+int publishCopy(const QString &temporary, const QString &target, bool replace)
+{
+    const QByteArray from = QFile::encodeName(temporary);
+    const QByteArray to = QFile::encodeName(target);
+    if (replace)
+        return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // File systems without that rename: a hard link refuses an existing name too.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST || (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS))
+        return errno;
+    // Neither (FAT): the check comes as late as it can.
+    struct stat status;
+    if (::lstat(to.constData(), &status) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
 bool resolvesInside(const QString &path, const QString &root)
@@ -529,10 +584,16 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
                                             int remaining)
 {
     const QFileInfo targetInfo(target);
-    if (!targetInfo.exists() && !targetInfo.isSymLink())
-        return copyFile(source, target);
+    const bool exists = targetInfo.exists() || targetInfo.isSymLink();
+    if (exists && !mayReplace(source, target, remaining))
+        return false;
+    return copyFile(source, target, exists, remaining);
+}
 
+bool VwVideoFileList::mayReplace(const QString &source, const QString &target, int remaining)
+{
     if (backupState() & BACKUP_ASK) {
+        const QFileInfo targetInfo(target);
         QString name = targetInfo.baseName();
         QStringList parts = name.split(QLatin1Char('-'), Qt::SkipEmptyParts);
         if (parts.size() == 3) {
@@ -560,34 +621,41 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
     if (state & BACKUP_SKIP)
         return false;
     if (state & BACKUP_OVERWRITE)
-        return copyFile(source, target);
+        return true;
     addFailure(source, target, tr("The file already exists."));
     return false;
 }
 
-bool VwVideoFileList::copyFile(const QString &source, const QString &target)
+bool VwVideoFileList::copyFile(const QString &source, const QString &target, bool replace,
+                               int remaining)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        addFailure(source, target, in.errorString());
+    QString error;
+    const int fd = VwCardFile::openForReading(source, &error);
+    if (fd < 0) {
+        addFailure(source, target, error);
         return false;
     }
+    QFile in;
+    in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const qint64 expected = in.size();
     // The copy goes to a temporary file beside the target and takes the
     // target's name only once complete, so a failed copy leaves nothing under
     // that name and a failed overwrite leaves the old copy as it was.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        addFailure(source, target, out.errorString());
+    QString temporary;
+    const int outFd = temporaryBeside(target, &temporary, &error);
+    if (outFd < 0) {
+        addFailure(source, target, error);
         return false;
     }
+    QFile out;
+    out.open(outFd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
     QByteArray buffer(int(kCopyChunk), Qt::Uninitialized);
     qint64 copied = 0;
     for (;;) {
         const qint64 read = in.read(buffer.data(), kCopyChunk);
         if (read < 0) {
             addFailure(source, target, in.errorString());
-            out.cancelWriting();
+            QFile::remove(temporary);
             return false;
         }
         if (read == 0)
@@ -600,7 +668,7 @@ bool VwVideoFileList::copyFile(const QString &source, const QString &target)
                                    : tr("Only %1 of %2 bytes could be written.")
                                          .arg(copied + written)
                                          .arg(expected));
-            out.cancelWriting();
+            QFile::remove(temporary);
             return false;
         }
         copied += read;
@@ -608,11 +676,29 @@ bool VwVideoFileList::copyFile(const QString &source, const QString &target)
     if (copied != expected) {
         addFailure(source, target,
                    tr("Copied %1 of %2 bytes.").arg(copied).arg(expected));
-        out.cancelWriting();
+        QFile::remove(temporary);
         return false;
     }
-    if (!out.commit()) {
-        addFailure(source, target, out.errorString());
+    if (::fsync(out.handle()) != 0) {
+        addFailure(source, target, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(temporary);
+        return false;
+    }
+    out.close();
+
+    int result = publishCopy(temporary, target, replace);
+    // A file that took the name while the copy ran is asked about like one
+    // that was there before.
+    if (result == EEXIST && !replace) {
+        if (!mayReplace(source, target, remaining)) {
+            QFile::remove(temporary);
+            return false;
+        }
+        result = publishCopy(temporary, target, true);
+    }
+    if (result != 0) {
+        addFailure(source, target, QString::fromLocal8Bit(std::strerror(result)));
+        QFile::remove(temporary);
         return false;
     }
     return true;

@@ -146,7 +146,9 @@ private:
     void publish(const QList<VwVideoItemPtr> &items);
     void finishEmptyLoad();
     void step(bool forward, int fromIndex);
-    bool copyFile(const QString &source, const QString &target);
+    // Asks about an existing copy when the decision is open; true when it is to be replaced.
+    bool mayReplace(const QString &source, const QString &target, int remaining);
+    bool copyFile(const QString &source, const QString &target, bool replace, int remaining);
     void addFailure(const QString &source, const QString &target, const QString &error);
     void resetBackupDecision();
 

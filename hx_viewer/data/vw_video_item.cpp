@@ -1,6 +1,7 @@
 #include "vw_video_item.h"
 
 #include "hx_data_log.h"
+#include "vw_card_file.h"
 #include "vw_format_mov.h"
 
 #include <QFile>
@@ -9,6 +10,8 @@
 
 #include <cmath>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -51,7 +54,13 @@ FILE *openForReading(const QString &path)
 {
     if (path.isEmpty())
         return nullptr;
-    return std::fopen(QFile::encodeName(path).constData(), "rb");
+    const int fd = VwCardFile::openForReading(path);
+    if (fd < 0)
+        return nullptr;
+    FILE *file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
 } // namespace

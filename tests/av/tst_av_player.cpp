@@ -1,3 +1,4 @@
+#include "hx_test_fifo.h"
 #include "hx_test_media.h"
 
 #include "audio_output.h"
@@ -120,6 +121,7 @@ private:
     bool startAndWaitFirstFrame(AVPlayer &player);
 
     QTemporaryDir m_dir;
+    QScopedPointer<HxTestFifo> m_fifo;
 };
 
 void TestAVPlayer::initTestCase()
@@ -153,6 +155,8 @@ void TestAVPlayer::initTestCase()
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("These are not pictures.\n");
     text.close();
+    m_fifo.reset(new HxTestFifo(path("pipe.mp4")));
+    QVERIFY(m_fifo->isValid());
 }
 
 bool TestAVPlayer::startAndWaitFirstFrame(AVPlayer &player)
@@ -175,6 +179,7 @@ void TestAVPlayer::loadOutcome_data()
     QTest::newRow("text") << "notes.txt" << false << int(AVError::OpenError);
     QTest::newRow("sound only") << "sound.m4a" << false << int(AVError::StreamNotFound);
     QTest::newRow("cut without index") << "noindex.mp4" << false << int(AVError::OpenError);
+    QTest::newRow("pipe in place of the file") << "pipe.mp4" << false << int(AVError::OpenError);
 }
 
 void TestAVPlayer::loadOutcome()
@@ -208,6 +213,7 @@ void TestAVPlayer::loadOutcome()
         player.play();
         QTest::qWait(200);
         QCOMPARE(started.count(), 0);
+        QVERIFY(!m_fifo->rescued());
     } else {
         QVERIFY(qAbs(player.duration() - (file == "tone.mp4" ? 3000 : 8000)) <= 100);
     }

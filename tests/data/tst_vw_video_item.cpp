@@ -1,3 +1,4 @@
+#include "hx_test_fifo.h"
 #include "mov_builder.h"
 #include "vw_format_mov.h"
 #include "vw_video_item.h"
@@ -298,6 +299,17 @@ void TestVwVideoItem::loadSensorInfo()
     QVERIFY(avi.sensorInfo);
     QVERIFY(!avi.sensorInfo->hasGps);
     QCOMPARE(avi.sensorInfo->gCount, 0u);
+
+    // Listed while it was a recording, a FIFO by the time it is read: the
+    // reader neither waits for a writer nor reads from one.
+    VwVideoItem swapped(path, false, nullptr);
+    const HxTestFifo fifo(path);
+    QVERIFY(fifo.isValid());
+    swapped.readDuration(false);
+    swapped.loadSensorInfo();
+    QVERIFY(!fifo.rescued());
+    QCOMPARE(swapped.durationMs, 60500u);
+    QVERIFY(!swapped.sensorInfo->hasGps);
 }
 
 void TestVwVideoItem::dateTimeAt_data()
