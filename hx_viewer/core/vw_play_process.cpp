@@ -6,7 +6,6 @@
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
-#include <QThread>
 #include <QTimer>
 
 // The flag itself lives with the recording list, which reads it and cannot
@@ -70,7 +69,6 @@ void VwPlayProcess::onPlayEvent(PLAY_EVENT event, VwVideoItem *item)
 
 void VwPlayProcess::onStartNext()
 {
-    QThread::msleep(20);
     const QPointer<VwVideoItem> item = _pendingItem;
     const VwVideoItemPtr listed = std::move(_pendingRef);
     _pendingItem.clear();

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void frontPictureEndsFirst();
     void pauseThenChooseAnother();
     void listRebuiltWhileStopping();
+    void startPauseWaitsOnTheEventLoop();
     void volumeCurve_data();
     void volumeCurve();
     void muteButtonWins();
@@ -407,6 +408,32 @@ void TestVwPlayer::listRebuiltWhileStopping()
 
     QString error;
     QVERIFY2(m_harness->prepare(m_dir.path() + QStringLiteral("/card"), &error), qPrintable(error));
+}
+
+void TestVwPlayer::startPauseWaitsOnTheEventLoop()
+{
+    // The players report their first pictures through this thread's event
+    // loop: a wait for them that blocked the thread could only run out, and
+    // then seek before either had a picture.
+    bool called = false;
+    qint64 atReturn = -1;
+    int seeksAtReturn = 0;
+    QSignalSpy seeks(m_player->playerF(), &AVPlayer::seekFinished);
+    const QMetaObject::Connection loaded = connect(m_player, &VwPlayerBase::playEvent, this,
+                                                   [&](PLAY_EVENT event, VwVideoItem *) {
+        if (event != PLAY_EVENT_LOADED || called)
+            return;
+        called = true;
+        m_player->positionSlider()->setValue(3000);
+        m_player->onStartPause();
+        atReturn = m_player->playerF()->position();
+        seeksAtReturn = seeks.count();
+    });
+    m_harness->select(listed(QStringLiteral("NORM260415-081002")));
+    QVERIFY(Harness::waitFor([&called] { return called; }, 15000));
+    disconnect(loaded);
+    QVERIFY2(atReturn < 1000, qPrintable(QString::number(atReturn)));
+    QVERIFY(Harness::waitFor([&] { return seeks.count() > seeksAtReturn && !m_player->playerF()->isSeekPending(); }, 5000));
 }
 
 void TestVwPlayer::volumeCurve_data()
