@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class QTimer;
 class VwPlayProcess;
 class VwVideoItem;
@@ -48,6 +50,17 @@ struct Result {
     int maxOffset() const;
     double meanOffset() const; // of |offset|
     double seekPercentile(double p) const; // -1 without seeks
+};
+
+// The interface thread's longest stall in each run of an operation: the
+// longest time between two turns of its event loop (ms) while the operation
+// runs and settles.
+struct Stalls {
+    QString name;
+    QVector<double> longestMs;
+
+    double median() const; // -1 without runs
+    double max() const;    // -1 without runs
 };
 
 // The player with code-reading outputs in place of its pane renderers.
@@ -95,6 +108,12 @@ public:
     Result speed(double speed, int seconds);
     Result swapWhilePlaying(int seconds);
     Result advanceToNext(int secondsAfter);
+    // Watches the interface thread for windowMs after each of `runs` calls of
+    // `operation` (which may be empty: the idle peer); `prepare` runs before
+    // each, unwatched.
+    Stalls interfaceStalls(const QString &name, int runs, int windowMs,
+                           const std::function<void()> &prepare,
+                           const std::function<void()> &operation);
     // The peer: the first recording's two files on two players started
     // together, each on its own clock.
     Result unsyncedPair(int seconds);
