@@ -470,12 +470,11 @@ void VwPlayerBase::playOrPause(bool fromLoad)
         _paused = !_playerF->isPaused();
         switch (_seekMode) {
         case 0:
-            if (!_paused) {
-                const qint64 p = qMax<qint64>(_playerF->position(), 0);
-                _playerF->setPosition(p);
-                if (_playerR->isLoaded())
-                    _playerR->setPosition(p);
-            }
+            // A resume does not seek: the pause left both players on the
+            // same picture with their clocks on the pair's, so they run on in
+            // step at once. A seek here would only decode those pictures
+            // again, and the cameras would start apart, each when its own
+            // picture was ready.
             _pause(_paused, true, -1);
             break;
         case 2: {
