@@ -7,11 +7,13 @@
 #include "video_frame.h"
 #include "video_renderer.h"
 #include "vw_app.h"
+#include "vw_still_exif.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
 #include <QAbstractSlider>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QSlider>
@@ -521,7 +523,12 @@ void VwPlayer::requestVideoCaptureProcess()
     const qint64 d = _playerF->duration();
     const qint64 p = qBound<qint64>(0, _playerF->position(), d);
     _captureTime = d > 0 ? qint64(double(p) * double(_item->durationMs) / double(d)) : p;
-    captureCamera(true, _item->captureName(_captureTime) + QLatin1String("_CH1_"));
+    _capturePosition = p;
+    _captureDuration = d;
+    // A recording without a front file plays its rear file on the front player.
+    const bool frontCamera = !_item->frontPath.isEmpty();
+    captureCamera(true, _item->captureName(_captureTime)
+                            + (frontCamera ? QLatin1String("_CH1_") : QLatin1String("_CH2_")));
 }
 
 void VwPlayer::captureCamera(bool front, const QString &name)
@@ -538,14 +545,28 @@ void VwPlayer::captureCamera(bool front, const QString &name)
         connect(capture, &VideoCapture::saved, this, &VwPlayer::onCaptureSavedFront, Qt::UniqueConnection);
     else
         connect(capture, &VideoCapture::saved, this, &VwPlayer::onCaptureSavedRear, Qt::UniqueConnection);
+    connect(capture, &VideoCapture::failed, this, &VwPlayer::onCaptureFailed, Qt::UniqueConnection);
     capture->capture();
+}
+
+bool VwPlayer::tagStill(const QString &path) const
+{
+    const VwSensorInfo *info = _item ? _item->sensorInfo : nullptr;
+    const QDateTime moment = _item ? _item->dateTime.addMSecs(_captureTime) : QDateTime();
+    const VwStillExif exif(moment,
+                           VwStillExif::shownRecord(info, _capturePosition, _captureDuration));
+    return exif.rewrite(path, nullptr);
 }
 
 void VwPlayer::onCaptureSavedFront(const QString &path)
 {
-    if (!_capturePaths)
+    if (!_capturePaths || !_captureFailTimer)
         return;
     _capturePaths->append(path);
+    if (!tagStill(path)) {
+        endCapture(false);
+        return;
+    }
     if (_playerR->isLoaded() && _item) {
         captureCamera(false, _item->captureName(_captureTime) + QLatin1String("_CH2_"));
         return;
@@ -555,15 +576,21 @@ void VwPlayer::onCaptureSavedFront(const QString &path)
 
 void VwPlayer::onCaptureSavedRear(const QString &path)
 {
-    if (!_capturePaths)
+    if (!_capturePaths || !_captureFailTimer)
         return;
     _capturePaths->append(path);
-    endCapture(true);
+    endCapture(tagStill(path));
 }
 
 void VwPlayer::onFailToCapture()
 {
     qCWarning(lcHxCore) << "VwPlayer::onFailToCapture" << "no still within 2 s";
+    endCapture(false);
+}
+
+void VwPlayer::onCaptureFailed()
+{
+    qCWarning(lcHxCore) << "VwPlayer::onCaptureFailed" << _captureDir;
     endCapture(false);
 }
 
@@ -574,8 +601,18 @@ void VwPlayer::endCapture(bool done)
     dropTimer(_captureFailTimer);
     dropTimer(_captureReadyTimer);
     QGuiApplication::restoreOverrideCursor();
-    if (done)
+    if (done) {
         Q_EMIT videoCaptureDone(_capturePaths);
+        return;
+    }
+    // Half a capture is no capture: a front still without its rear one would
+    // otherwise stay in the folder for good.
+    if (_capturePaths) {
+        for (const QString &path : qAsConst(*_capturePaths))
+            QFile::remove(path);
+        _capturePaths->clear();
+    }
+    Q_EMIT videoCaptureFailed();
 }
 
 QDateTime VwPlayer::currentDateTime() const

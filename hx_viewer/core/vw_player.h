@@ -51,6 +51,8 @@ public:
 
 Q_SIGNALS:
     void videoCaptureDone(QList<QString> *list);
+    // A capture ended without its stills; nothing of it is left on disk.
+    void videoCaptureFailed();
     void swapChanged(bool swap);
     void cancelFullScreen();
     void userStop();
@@ -82,6 +84,7 @@ private Q_SLOTS:
     void onReleaseBlockEvent();
     void onReadyForCapture();
     void onFailToCapture();
+    void onCaptureFailed();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -91,6 +94,7 @@ protected:
     void startSeekTimers();
     void captureCamera(bool front, const QString &name);
     void endCapture(bool done);
+    bool tagStill(const QString &path) const;
     qint64 sliderValue() const;
 
     bool _resumeAfterDrag = false;
@@ -108,6 +112,10 @@ protected:
     bool _swapBlocked = false;
     // Recording time both still names carry, taken once per capture.
     qint64 _captureTime = 0;
+    // The front player's position and duration at the capture, which place
+    // the GPS record the stills are tagged with.
+    qint64 _capturePosition = 0;
+    qint64 _captureDuration = 0;
 };
 
 Q_DECLARE_METATYPE(QList<QString> *)

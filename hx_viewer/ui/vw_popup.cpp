@@ -70,6 +70,17 @@ bool VwPopup::isJapanese()
     return VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
 }
 
+QVBoxLayout *VwPopup::addContentPanel()
+{
+    auto *contentLayout = new QVBoxLayout(_contentArea);
+    contentLayout->setContentsMargins(10, 13, 10, 12);
+    auto *panel = new VwPopupContentBackground(_contentArea);
+    contentLayout->addWidget(panel);
+    auto *panelLayout = new QVBoxLayout(panel);
+    panelLayout->setAlignment(Qt::AlignTop);
+    return panelLayout;
+}
+
 void VwPopup::onLanguageSelected(int index)
 {
     languageChoice = index;

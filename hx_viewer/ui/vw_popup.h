@@ -37,6 +37,9 @@ public Q_SLOTS:
 
 protected:
     static bool isJapanese();
+    // The framed panel that fills the content area of most dialogs, with the
+    // dialogs' margins; returns its layout, aligned to the top.
+    QVBoxLayout *addContentPanel();
 
     TitleWidget *_titleWidget = nullptr;
     QVBoxLayout *_mainLayout = nullptr;

@@ -3,7 +3,6 @@
 #include "title_widget.h"
 #include "vw_button.h"
 #include "vw_language.h"
-#include "vw_popup_content_background.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -31,12 +30,8 @@ VwPopupInfo::VwPopupInfo(QWidget *parent, const QString &title, const QString &t
     if (_titleWidget->closeButton())
         _titleWidget->closeButton()->hide();
 
-    auto *contentLayout = new QVBoxLayout(_contentArea);
-    contentLayout->setContentsMargins(10, 13, 10, 12);
-    auto *panel = new VwPopupContentBackground(_contentArea);
-    contentLayout->addWidget(panel);
-    auto *panelLayout = new QVBoxLayout(panel);
-    panelLayout->setAlignment(Qt::AlignTop);
+    QVBoxLayout *panelLayout = addContentPanel();
+    QWidget *panel = panelLayout->parentWidget();
 
     const QString header = japanese ? languageText("viewer_sw_version")
                                     : QStringLiteral("Viewer S/W Version Info.");

@@ -9,6 +9,7 @@
 #include "vw_key_event.h"
 #include "vw_language.h"
 #include "vw_player.h"
+#include "vw_popup_capture.h"
 #include "vw_popup_info.h"
 #include "vw_popup_message.h"
 #include "vw_video_file_list.h"
@@ -77,6 +78,13 @@ WindowMain::WindowMain(QWidget *parent)
     // right after entering it still swaps the cameras back.
     VwPlayer *player = VwPlayer::instance();
     connect(this, &WindowMain::swapCamerasRequested, player, [player] { player->toggleSwap(true); });
+    // Queued: the capture dialog is modal and must not run inside the
+    // player's capture call.
+    qRegisterMetaType<QList<QString> *>();
+    connect(player, &VwPlayer::videoCaptureDone, this, &WindowMain::onRequestVideoCaptureDone,
+            Qt::QueuedConnection);
+    connect(player, &VwPlayer::videoCaptureFailed, this, &WindowMain::onVideoCaptureFailed,
+            Qt::QueuedConnection);
 }
 
 QShortcut *WindowMain::addShortcut(const QKeySequence &key)
@@ -206,6 +214,27 @@ void WindowMain::onStartCapture()
     if (VwKeyEvent::instance()->isKeyHeld())
         return;
     qCDebug(lcHxUi) << "WindowMain::onStartCapture";
+    VwPlayer::instance()->startCapture();
+}
+
+void WindowMain::onRequestVideoCaptureDone(QList<QString> *fileList)
+{
+    if (!fileList || fileList->isEmpty())
+        return;
+    VwPopupCapture dialog(this, fileList);
+    // A failed save has shown why; the dialog comes back so that another
+    // folder can be chosen or the capture cancelled.
+    bool saved = false;
+    while (!saved && dialog.exec() == QDialog::Accepted)
+        saved = dialog.save();
+    if (!saved)
+        dialog.discard();
+}
+
+void WindowMain::onVideoCaptureFailed()
+{
+    VwPopupCapture::showWarning(
+        this, VwPopupCapture::failureText(VwApp::instance()->appPath(VwApp::PATH_BACKUP), QString()));
 }
 
 void WindowMain::onMap()

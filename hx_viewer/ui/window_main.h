@@ -2,7 +2,9 @@
 
 #include "vw_window_base.h"
 
+#include <QList>
 #include <QPointer>
+#include <QString>
 
 class QHBoxLayout;
 class QShortcut;
@@ -47,6 +49,8 @@ public Q_SLOTS:
     void onFoldersUnreadable(int count);
     void onStartReport();
     void onStartCapture();
+    void onRequestVideoCaptureDone(QList<QString> *fileList);
+    void onVideoCaptureFailed();
     void onMap();
 
 protected:
