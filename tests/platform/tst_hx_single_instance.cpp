@@ -114,20 +114,13 @@ void TstHxSingleInstance::privateFolderWithoutRuntimeFolder()
     // private folder, never to the shared temporary folder.
     QTemporaryDir temporary;
     QVERIFY(temporary.isValid());
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    const QByteArray savedTemporary = qgetenv("TMPDIR");
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QFile::encodeName(temporary.path()));
     const passwd *user = ::getpwuid(::geteuid());
     QVERIFY(user);
     QFile(temporary.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(user->pw_name))).open(QIODevice::WriteOnly);
     const QString folder = HxSingleInstance::defaultDirectory();
-    qputenv("XDG_RUNTIME_DIR", savedRuntime);
-    qputenv("TMPDIR", savedTemporary);
-    if (savedRuntime.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    if (savedTemporary.isNull())
-        qunsetenv("TMPDIR");
+    qunsetenv("TMPDIR");
 
     QVERIFY(!folder.isEmpty());
     QVERIFY(!folder.startsWith(temporary.path()));

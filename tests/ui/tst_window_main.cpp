@@ -9,6 +9,7 @@
 #include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_popup_message.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_drag.h"
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void mapButtonToggles();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
+    void unreadableFoldersAreReported();
     void altEnterIsSwallowedWhileActive();
     void closeAnnouncesAndClosesWindows();
 
@@ -612,6 +614,21 @@ void TestWindowMain::infoCommandOpensPopup()
     QCOMPARE(opened, QStringLiteral("    Version : 1.0.4"));
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(window->findChildren<VwPopupInfo *>().isEmpty());
+}
+
+void TestWindowMain::unreadableFoldersAreReported()
+{
+    QString told;
+    QTimer::singleShot(0, this, [&] {
+        auto *popup = qobject_cast<VwPopupMessage *>(QApplication::activeModalWidget());
+        if (!popup)
+            return;
+        told = popup->textLabel()->text();
+        popup->okButton()->click();
+    });
+    Q_EMIT VwVideoFileList::instance()->foldersUnreadable(3);
+    QVERIFY2(told.contains(QLatin1Char('3')), qPrintable(told));
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestWindowMain::altEnterIsSwallowedWhileActive()
