@@ -1,3 +1,4 @@
+#include "hx_web_host.h"
 #include "vw_app.h"
 #include "vw_application.h"
 #include "vw_graphics_adapter.h"
@@ -48,6 +49,7 @@ int main(int argc, char **argv)
 
     const QString startFolder = folderArgument(argc, argv);
     chooseRenderingMode();
+    HxWebHost::prepareProcess();
 
     // Qt sees the program name only, so options on the command line cannot
     // change its platform or style.

@@ -208,3 +208,9 @@ QString languageText(const char *key)
 {
     return languageText(QString::fromUtf8(key));
 }
+
+QString languagePick(const char *japanese, const char *english)
+{
+    return QString::fromUtf8(VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE ? japanese
+                                                                                            : english);
+}

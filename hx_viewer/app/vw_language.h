@@ -74,3 +74,6 @@ private:
 // The Japanese text of a key of the language table; empty for an unknown key.
 QString languageText(const char *key);
 QString languageText(const QString &key);
+
+// The Japanese or the English text, after the current language.
+QString languagePick(const char *japanese, const char *english);

@@ -15,6 +15,9 @@ constexpr int kDefaultLanguage = 1;
 const QString kPathGroup = QStringLiteral("/PATH");
 const QString kBackupKey = QStringLiteral("/BACKUP");
 const QString kRecentKey = QStringLiteral("/RECENT");
+const QString kMapGroup = QStringLiteral("MAP");
+const QString kTileUrlKey = QStringLiteral("TILE_URL");
+const QString kTileAttributionKey = QStringLiteral("TILE_ATTRIBUTION");
 } // namespace
 
 VwSettings::VwSettings(QObject *parent)
@@ -95,6 +98,16 @@ QString VwSettings::recentPath()
 void VwSettings::setRecentPath(const QString &path)
 {
     writePath(kRecentKey, path, recentPath());
+}
+
+QString VwSettings::mapTileUrl()
+{
+    return readString(kMapGroup, kTileUrlKey);
+}
+
+QString VwSettings::mapTileAttribution()
+{
+    return readString(kMapGroup, kTileAttributionKey);
 }
 
 QString VwSettings::readString(const QString &group, const QString &key)

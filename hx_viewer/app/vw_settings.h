@@ -28,6 +28,11 @@ public:
 
     bool softwareRenderingForced() const { return false; }
 
+    // The map's tile server and its attribution as written in the file;
+    // empty when absent (VwMapTiles decides what that means).
+    QString mapTileUrl();
+    QString mapTileAttribution();
+
     QSettings *settingsFile = nullptr;
 
 private:

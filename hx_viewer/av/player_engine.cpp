@@ -421,9 +421,11 @@ void PlayerEngine::setPosition(qint64 msecs)
     // the shown frame when the next one was due but not yet drawn.
     const double shownUntil = qMax(m_lastPts + qMax(m_lastDuration, 0.001), clock->value() + 0.001);
     const double requested = target;
-    if (m_awaitFirst && seekPending && qAbs(requested - m_pendingRequest) < 0.0005) {
+    if (m_awaitFirst && seekPending && qAbs(requested - m_pendingRequest) < 0.0005
+        && (m_pendingAccurate || !accurate)) {
         // The same request again (a refresh right after a pause): keep its
-        // resolved target.
+        // resolved target. An exact request for the moment of a pending key
+        // frame seek (a slider let go at once) still goes to that moment.
         target = m_pendingTarget;
         accurate = m_pendingAccurate;
     } else if (userPaused && m_hasShown && !m_awaitFirst && target >= m_lastPts - 0.0005

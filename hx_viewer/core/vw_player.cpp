@@ -155,11 +155,14 @@ void VwPlayer::onSliderPress(bool bKnob)
     if (!slider)
         return;
     _sliderHeld = true;
+    // The pictures go where the press put the handle; pausing at the
+    // position playback had reached would put the handle back there.
+    const int target = slider->value();
     if (_playerF->isPlaying() && !_playerF->isPaused()) {
         _resumeAfterDrag = true;
-        _pause(true, true, -1);
+        _pause(true, true, target);
     }
-    onSliderMove(slider->value());
+    onSliderMove(target);
 }
 
 void VwPlayer::onSliderMove(int value)
@@ -184,7 +187,18 @@ void VwPlayer::onSliderMove(int value)
 
 void VwPlayer::onSliderRelease()
 {
+    const bool held = _sliderHeld;
     _sliderHeld = false;
+    if (held && _playerF->isPlaying() && _paused) {
+        // The drag showed key frames; both pictures now go exactly where the
+        // handle was let go (seeks stop short of the end, so does the handle).
+        const qint64 d = _playerF->duration();
+        _pausePosition = qMin(_pausePosition, qMax<qint64>(d - kSeekEndMarginMs, 0));
+        seek(_pausePosition, true);
+        setSliderValue(_pausePosition, true);
+        if (!_resumeAfterDrag)
+            Q_EMIT positionChanged(_pausePosition, d);
+    }
     if (_resumeAfterDrag) {
         _pause(false, true, -1);
         _resumeAfterDrag = false;
@@ -218,6 +232,8 @@ void VwPlayer::stop()
 {
     VwPlayerBase::stop();
     stopSeekTimers();
+    // A drag cut short by the stop has nothing left to resume.
+    _resumeAfterDrag = false;
 }
 
 // Fast seek
@@ -365,7 +381,8 @@ void VwPlayer::toggleSwap()
 
 void VwPlayer::toggleSwap(bool forceEmit)
 {
-    if (_swapBlocked)
+    // The block holds off the user's repeated clicks, not the program's own swaps.
+    if (_swapBlocked && !forceEmit)
         return;
 
     AVPlayer *mainPlayer = _swapped ? _playerR : _playerF;
@@ -437,6 +454,15 @@ void VwPlayer::onSpeedSliderReleased()
     _speed = speedAt(position);
     if (_speedLabel)
         _speedLabel->setText(speedLabelAt(position));
+    setPlaySpeed(_speed);
+}
+
+void VwPlayer::resetSpeed()
+{
+    constexpr int kNormalIndex = 2;
+    _speed = speedAt(kNormalIndex);
+    if (_speedLabel)
+        _speedLabel->setText(speedLabelAt(kNormalIndex));
     setPlaySpeed(_speed);
 }
 

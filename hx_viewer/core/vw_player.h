@@ -46,6 +46,7 @@ public:
     // The time the play slider's label shows, in recording milliseconds.
     qint64 displayTime() const { return _displayTime; }
     void setDisplayTime(qint64 ms) { _displayTime = ms; }
+    QLabel *speedLabel() const { return _speedLabel; }
     void setSpeedLabel(QLabel *label) { _speedLabel = label; }
     const QList<QString> *capturePaths() const { return _capturePaths; }
 
@@ -75,6 +76,8 @@ public Q_SLOTS:
     void toggleSwap();
     void onSpeedSliderMoved(int position);
     void onSpeedSliderReleased();
+    // Back to normal speed, shown on the speed label at once.
+    void resetSpeed();
     void onPlayRestart();
 
 private Q_SLOTS:

@@ -613,7 +613,9 @@ void VwPlayerBase::onPositionChanged(qint64 value)
     const qint64 p = qMin(value, d);
     if (p != _lastPosition) {
         if (_seekMode == 0 && (_playerF->state() == AVPlayer::PlayingState || !_holdPosition)) {
-            setSliderValue(p, true);
+            // The handle stays under the mouse while the user holds it.
+            if (!_sliderHeld)
+                setSliderValue(p, true);
             Q_EMIT positionChanged(p, _playerF->duration());
         }
         _lastPosition = p;

@@ -66,6 +66,9 @@ public:
     virtual void stopSeekTimers();
 
     void playOrPause(bool fromLoad);
+    // Ends a fast seek's claim on the next load, which would otherwise start
+    // the recording at its end when it was chosen while seeking backwards.
+    void clearSeekMode() { _seekMode = 0; }
     void setPlaySpeed(double speed);
     void muteForAWhile(int ms);
     void restartSyncTimer();
@@ -78,6 +81,8 @@ Q_SIGNALS:
     void positionChanged(qint64 current, qint64 total);
 
 public Q_SLOTS:
+    void onSetVolume();
+    void onMute();
     void onLoad(VwVideoItem *item);
     void onStartPause();
     void onPlayerF(const av::AVError &error);
@@ -85,8 +90,6 @@ public Q_SLOTS:
 
 protected Q_SLOTS:
     void onUnMuteIfRequired();
-    void onSetVolume();
-    void onMute();
     void updateSlider(qint64 value);
     void updateSlider();
     void changeClockType();

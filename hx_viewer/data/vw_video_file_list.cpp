@@ -585,6 +585,10 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
 {
     const QFileInfo targetInfo(target);
     const bool exists = targetInfo.exists() || targetInfo.isSymLink();
+    // Backing a recording up into its own folder names the recording itself:
+    // there is nothing to copy, and overwriting would start by deleting it.
+    if (exists && targetInfo.canonicalFilePath() == QFileInfo(source).canonicalFilePath())
+        return false;
     if (exists && !mayReplace(source, target, remaining))
         return false;
     return copyFile(source, target, exists, remaining);

@@ -1,5 +1,7 @@
 #include "hx_button.h"
 
+#include "vw_language.h"
+
 #include <QBoxLayout>
 #include <QSize>
 
@@ -78,6 +80,16 @@ HxButton *HxButton::createCheckableImageButton(QWidget *parent, QLayout *layout,
     HxButton *button = createFromTemplate(parent, layout, kCheckableImageTemplate, imageName,
                                           tooltip, size, -1);
     button->setCheckable(true);
+    return button;
+}
+
+HxButton *HxButton::createTranslatedButton(QWidget *parent, QLayout *layout, const QString &imageName,
+                                          const char *key, const QString &english, const QSize &size,
+                                          bool checkable)
+{
+    HxButton *button = checkable ? createCheckableImageButton(parent, layout, imageName, languageText(key), size)
+                                 : createImageButton(parent, layout, imageName, languageText(key), size);
+    button->setEnglishToolTip(english);
     return button;
 }
 

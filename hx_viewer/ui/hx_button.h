@@ -35,6 +35,11 @@ public:
     static HxButton *createCheckableImageButton(QWidget *parent, QLayout *layout,
                                                 const QString &imageName, const QString &tooltip,
                                                 const QSize &size);
+    // An image button, checkable or not, with the language table's text of
+    // `key` as its Japanese tooltip and `english` as its English one.
+    static HxButton *createTranslatedButton(QWidget *parent, QLayout *layout, const QString &imageName,
+                                            const char *key, const QString &english, const QSize &size,
+                                            bool checkable = false);
     // The same picture in every state, for icons that only show something.
     static HxButton *createSingleImageButton(QWidget *parent, QLayout *layout,
                                              const QString &imageName, const QString &tooltip,

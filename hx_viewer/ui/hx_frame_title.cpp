@@ -96,7 +96,6 @@ HxFrameTitle::HxFrameTitle(QWidget *parent, const QString &title, const QString 
                                  languageText("close"), QStringLiteral("Exit"), 8);
 
     title_report->setEnabled(false);
-    title_report->hide();
     title_capture->setEnabled(false);
     title_setup->hide();
     title_maximize->setChecked(false);
@@ -120,13 +119,7 @@ void HxFrameTitle::setOutputCommandsEnabled(bool on)
 
 void HxFrameTitle::setMaximizeTooltip(const QString &japanese, const QString &english)
 {
-    VwLanguage *language = VwLanguage::instance();
-    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TOOLTIP,
-                           title_maximize, japanese);
-    language->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TOOLTIP,
-                           title_maximize, english);
-    title_maximize->setToolTip(language->language == VwLanguage::LANGUAGE_JAPANESE ? japanese
-                                                                                   : english);
+    title_maximize->setToolTips(japanese, english);
 }
 
 void HxFrameTitle::onAppEvent(VwApp::Event event, int param)

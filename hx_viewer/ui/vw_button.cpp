@@ -38,3 +38,17 @@ void VwButton::setUp(VwButton *button, const QString &objectName, const QString 
         VwLanguage::instance()->registerText(VwLanguage::LANGUAGE_JAPANESE,
                                              VwLanguage::TEXT_KIND_TOOLTIP, button, tooltip);
 }
+
+void VwButton::setEnglishToolTip(const QString &english)
+{
+    VwLanguage::instance()->registerText(VwLanguage::LANGUAGE_ENGLISH, VwLanguage::TEXT_KIND_TOOLTIP,
+                                         this, english);
+}
+
+void VwButton::setToolTips(const QString &japanese, const QString &english)
+{
+    VwLanguage *language = VwLanguage::instance();
+    language->registerText(VwLanguage::LANGUAGE_JAPANESE, VwLanguage::TEXT_KIND_TOOLTIP, this, japanese);
+    setEnglishToolTip(english);
+    setToolTip(language->language == VwLanguage::LANGUAGE_JAPANESE ? japanese : english);
+}

@@ -22,6 +22,12 @@ public:
     static VwButton *create(QWidget *parent, QLayout *layout, const QString &objectName,
                             const QString &tooltip, const QSize &size);
 
+    void setEnglishToolTip(const QString &english);
+    // A tooltip that follows a state (play/pause, mute...): both languages are
+    // registered anew and the current one is shown, so that a language switch
+    // keeps the text of the state the button is in.
+    void setToolTips(const QString &japanese, const QString &english);
+
 protected:
     // Shared by the factories of this class and HxButton.
     static void setUp(VwButton *button, const QString &objectName, const QString &tooltip,

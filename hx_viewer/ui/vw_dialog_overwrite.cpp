@@ -2,7 +2,6 @@
 
 #include "title_widget.h"
 #include "vw_button.h"
-#include "vw_popup_content_background.h"
 #include "vw_video_file_list.h"
 
 #include <QBoxLayout>
@@ -19,12 +18,8 @@ VwDialogOverwrite::VwDialogOverwrite(QWidget *parent, const QString &conflictNam
         _titleWidget->titleLabel()->setText(QStringLiteral("Backup files"));
     setFixedSize(392, 266);
 
-    auto *contentLayout = new QVBoxLayout(_contentArea);
-    contentLayout->setContentsMargins(10, 13, 10, 12);
-    auto *panel = new VwPopupContentBackground(_contentArea);
-    contentLayout->addWidget(panel);
-    auto *panelLayout = new QVBoxLayout(panel);
-    panelLayout->setAlignment(Qt::AlignTop);
+    QVBoxLayout *panelLayout = addContentPanel();
+    QWidget *panel = panelLayout->parentWidget();
     panelLayout->setSpacing(18);
     panelLayout->setContentsMargins(10, 10, 10, 10);
 

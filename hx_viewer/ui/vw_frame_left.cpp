@@ -1,5 +1,12 @@
 #include "vw_frame_left.h"
 
+#include "vw_frame_eq.h"
+#include "vw_frame_graph.h"
+#include "vw_frame_play.h"
+#include "vw_frame_video_main.h"
+#include "vw_play_process.h"
+#include "vw_play_slider.h"
+#include "vw_player.h"
 #include "vw_style.h"
 
 #include <QLayout>
@@ -31,7 +38,7 @@ VwFrameLeft::VwFrameLeft(QWidget *parent)
     auto *videoLayout = new QVBoxLayout(videoBlock);
     videoLayout->setContentsMargins(1, 1, 1, 1);
     videoLayout->setSpacing(0);
-    mainVideo = placeholder(videoBlock, QStringLiteral("video_main_pane"));
+    mainVideo = new VwFrameVideoMain(VwPlayer::instance(), VwPlayProcess::instance(), videoBlock);
     mainVideo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     videoLayout->addWidget(mainVideo);
 
@@ -41,7 +48,7 @@ VwFrameLeft::VwFrameLeft(QWidget *parent)
     sliderStripLayout = new QHBoxLayout(sliderStrip);
     sliderStripLayout->setContentsMargins(0, 0, 0, 0);
     sliderStripLayout->setSpacing(0);
-    playSlider = placeholder(sliderStrip, QStringLiteral("play_slider_panel"));
+    playSlider = new VwPlaySlider(VwPlayer::instance(), sliderStrip);
     playSlider->setFixedHeight(29);
     sliderStripLayout->addWidget(playSlider);
     videoLayout->addWidget(sliderStrip);
@@ -54,13 +61,13 @@ VwFrameLeft::VwFrameLeft(QWidget *parent)
     bottomLayout->setContentsMargins(1, 1, 1, 1);
     bottomLayout->setSpacing(0);
     bottomLayout->setAlignment(Qt::AlignTop);
-    graphPanel = placeholder(bottomBlock, QStringLiteral("graph_panel"));
+    graphPanel = new VwFrameGraph(bottomBlock);
     graphPanel->setFixedHeight(79);
     bottomLayout->addWidget(graphPanel);
-    pictureSoundPanel = placeholder(bottomBlock, QStringLiteral("picture_sound_panel"));
+    pictureSoundPanel = new VwFrameEQ(VwPlayer::instance(), bottomBlock);
     pictureSoundPanel->setFixedSize(kColumnWidth, 30);
     bottomLayout->addWidget(pictureSoundPanel);
-    playBar = placeholder(bottomBlock, QStringLiteral("play_bar"));
+    playBar = new VwFramePlay(VwPlayer::instance(), VwPlayProcess::instance(), bottomBlock);
     playBar->setFixedHeight(71);
     bottomLayout->addWidget(playBar);
     columnLayout->addWidget(bottomBlock);

@@ -4,6 +4,11 @@
 
 class QHBoxLayout;
 class QVBoxLayout;
+class VwFrameEQ;
+class VwFramePlay;
+class VwFrameVideoMain;
+class VwPlaySlider;
+class VwFrameGraph;
 
 // The main window's left column: the main video with the play slider below
 // it, then the G-sensor graph, the picture and sound strip and the play bar.
@@ -18,15 +23,15 @@ public:
 
     QVBoxLayout *columnLayout = nullptr;
     QWidget *videoBlock = nullptr;
-    QWidget *mainVideo = nullptr;
+    VwFrameVideoMain *mainVideo = nullptr;
     QWidget *sliderStrip = nullptr;
     QHBoxLayout *sliderStripLayout = nullptr;
-    QWidget *playSlider = nullptr;
+    VwPlaySlider *playSlider = nullptr;
     QWidget *bottomBlock = nullptr;
     QVBoxLayout *bottomLayout = nullptr;
-    QWidget *graphPanel = nullptr;
-    QWidget *pictureSoundPanel = nullptr;
-    QWidget *playBar = nullptr;
+    VwFrameGraph *graphPanel = nullptr;
+    VwFrameEQ *pictureSoundPanel = nullptr;
+    VwFramePlay *playBar = nullptr;
 
 public Q_SLOTS:
     void onAppEvent(VwApp::Event event, int param) override;

@@ -1,5 +1,10 @@
 #include "vw_frame_right.h"
 
+#include "hx_frame_gps.h"
+#include "vw_frame_list.h"
+#include "vw_frame_video_sub.h"
+#include "vw_play_process.h"
+#include "vw_player.h"
 #include "vw_popup.h"
 #include "vw_style.h"
 
@@ -18,7 +23,7 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     columnLayout->setSpacing(0);
     columnLayout->setAlignment(Qt::AlignTop);
 
-    gpsPanel = placeholder(this, QStringLiteral("gps_panel"));
+    gpsPanel = new HxFrameGPS(this);
     gpsPanel->setFixedHeight(26);
     columnLayout->addWidget(gpsPanel);
 
@@ -28,13 +33,13 @@ VwFrameRight::VwFrameRight(QWidget *parent)
     auto *subLayout = new QVBoxLayout(subVideoBlock);
     subLayout->setContentsMargins(1, 1, 1, 1);
     subLayout->setSpacing(0);
-    subVideo = placeholder(subVideoBlock, QStringLiteral("video_sub_pane"));
+    subVideo = new VwFrameVideoSub(VwPlayer::instance(), VwPlayProcess::instance(), subVideoBlock);
     subVideo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     subLayout->addWidget(subVideo);
     columnLayout->addWidget(subVideoBlock);
 
     addFixedSpacer(columnLayout, 0, 11);
-    fileList = placeholder(this, QStringLiteral("file_list_panel"));
+    fileList = VwFrameList::instance(this);
     fileList->setFixedWidth(kColumnWidth);
     fileList->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     columnLayout->addWidget(fileList);

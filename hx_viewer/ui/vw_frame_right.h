@@ -2,7 +2,10 @@
 
 #include "vw_widget_base.h"
 
+class HxFrameGPS;
 class QVBoxLayout;
+class VwFrameList;
+class VwFrameVideoSub;
 
 // The main window's right column: GPS panel, sub video and the file list.
 // Full screen hides it; the maximised layout keeps it.
@@ -14,10 +17,10 @@ public:
     explicit VwFrameRight(QWidget *parent = nullptr);
 
     QVBoxLayout *columnLayout = nullptr;
-    QWidget *gpsPanel = nullptr;
+    HxFrameGPS *gpsPanel = nullptr;
     QWidget *subVideoBlock = nullptr;
-    QWidget *subVideo = nullptr;
-    QWidget *fileList = nullptr;
+    VwFrameVideoSub *subVideo = nullptr;
+    VwFrameList *fileList = nullptr;
 
 public Q_SLOTS:
     void onAppEvent(VwApp::Event event, int param) override;

@@ -14,10 +14,14 @@ constexpr int kVersionMinor = 0;
 constexpr int kVersionPatch = 4;
 } // namespace
 
+QString VwPopupInfo::version()
+{
+    return QString::asprintf("%d.%d.%d", kVersionMajor, kVersionMinor, kVersionPatch);
+}
+
 QString VwPopupInfo::versionLine()
 {
-    return QStringLiteral("    ")
-        + QString::asprintf("Version : %d.%d.%d", kVersionMajor, kVersionMinor, kVersionPatch);
+    return QStringLiteral("    Version : ") + version();
 }
 
 VwPopupInfo::VwPopupInfo(QWidget *parent, const QString &title, const QString &text)

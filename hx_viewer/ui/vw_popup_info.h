@@ -12,4 +12,6 @@ public:
     VwPopupInfo(QWidget *parent, const QString &title, const QString &text);
 
     static QString versionLine();
+    // The version alone, "1.0.4".
+    static QString version();
 };

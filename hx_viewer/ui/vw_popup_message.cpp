@@ -1,7 +1,6 @@
 #include "vw_popup_message.h"
 
 #include "vw_button.h"
-#include "vw_popup_content_background.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -31,13 +30,10 @@ int VwPopupMessage::textWidth(const QString &text)
 VwPopupMessage::VwPopupMessage(QWidget *parent, const QString &title, const QString &text)
     : VwPopup(parent, title, QString(), Qt::WindowFlags())
 {
-    auto *contentLayout = new QVBoxLayout(_contentArea);
-    contentLayout->setContentsMargins(10, 13, 10, 12);
-    auto *panel = new VwPopupContentBackground(_contentArea);
-    panel->setMinimumHeight(80);
-    contentLayout->addWidget(panel);
-    auto *panelLayout = new QVBoxLayout(panel);
+    QVBoxLayout *panelLayout = addContentPanel();
     panelLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    QWidget *panel = panelLayout->parentWidget();
+    panel->setMinimumHeight(80);
 
     m_textLabel = addTextLabel(panel, panelLayout, text, QStringLiteral("text_header_label"));
     m_textLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

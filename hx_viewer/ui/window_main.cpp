@@ -4,19 +4,31 @@
 #include "hx_frame_title.h"
 #include "hx_ui_log.h"
 #include "vw_app.h"
+#include "vw_dialog_progress.h"
 #include "vw_frame_left.h"
+#include "vw_frame_list.h"
+#include "vw_frame_play.h"
 #include "vw_frame_right.h"
+#include "vw_frame_video_main.h"
+#include "vw_frame_video_sub.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
+#include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
 #include "vw_popup_message.h"
+#include "vw_report_command.h"
+#include "vw_style.h"
 #include "vw_video_file_list.h"
+#include "vw_video_item.h"
+#include "vw_web_view.h"
+#include "vw_widget_video_list.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
 
@@ -24,6 +36,8 @@ namespace {
 const QSize kWindowSize(1094, 687);
 constexpr int kLayoutMargin = 4;
 constexpr int kFocusRestoreDelayMs = 10;
+// How long a file step button stays off after a step.
+constexpr int kFileStepHoldMs = 300;
 } // namespace
 
 WindowMain *WindowMain::instance()
@@ -49,6 +63,9 @@ WindowMain::WindowMain(QWidget *parent)
     mainLayout->addWidget(frameLeft);
     frameRight = new VwFrameRight(mainWidget);
     mainLayout->addWidget(frameRight);
+    VwPlayProcess::instance()->attach(frameRight->fileList->table);
+    setAcceptDrops(true);
+    mapView = VwWebView::instance(this);
 
     escapeShortcut = addShortcut(QKeySequence(Qt::Key_Escape));
     escapeShortcut->setEnabled(false);
@@ -65,13 +82,25 @@ WindowMain::WindowMain(QWidget *parent)
     connect(enterShortcut, &QShortcut::activated, this, &WindowMain::onFullScreen);
     connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateStarted, this,
             &WindowMain::onLoadingListStart);
+    connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateEnd, this,
+            &WindowMain::onLoadingListEnd);
     connect(VwVideoFileList::instance(), &VwVideoFileList::foldersUnreadable, this,
-            &WindowMain::onFoldersUnreadable);
+            &WindowMain::onFoldersUnreadable, Qt::QueuedConnection);
+    connect(VwPlayer::instance(), &VwPlayerBase::positionChanged, mapView,
+            &VwWebView::onPositionChanged);
+    connect(VwPlayer::instance(), &VwPlayerBase::playEvent, mapView, &VwWebView::onPlayEvent);
     connect(titleBar->title_capture, &QPushButton::clicked, this, &WindowMain::onStartCapture);
     connect(titleBar->title_report, &QPushButton::clicked, this, &WindowMain::onStartReport);
     connect(titleBar->captureShortcut, &QShortcut::activated, this, &WindowMain::onStartCapture);
     connect(titleBar->reportShortcut, &QShortcut::activated, this, &WindowMain::onStartReport);
+    connect(frameLeft->playBar, &VwFramePlay::nextRequested, this, &WindowMain::onNext);
+    connect(frameLeft->playBar, &VwFramePlay::previousRequested, this, &WindowMain::onPrevious);
+    connect(frameLeft->playBar, &VwFramePlay::openRequested, frameRight->fileList, &VwFrameList::onOpen);
     connect(titleBar->title_maximize, &QPushButton::clicked, this, &WindowMain::onMaximize);
+    // Before main asks for the folder named on the command line.
+    connect(app, &VwApp::openFolderRequested, frameRight->fileList, &VwFrameList::openFolder);
+    connect(frameLeft->mainVideo, &VwFrameVideoBase::fullScreenRequested, this, &WindowMain::onFullScreen);
+    connect(frameRight->subVideo, &VwFrameVideoBase::fullScreenRequested, this, &WindowMain::onFullScreenSub);
 
     // The pane's own swap button is held off for a moment after each swap;
     // the window's swaps start no such pause, so that leaving full screen
@@ -97,6 +126,7 @@ QShortcut *WindowMain::addShortcut(const QKeySequence &key)
 void WindowMain::onCloseApplication()
 {
     qCDebug(lcHxUi) << "WindowMain::onCloseApplication";
+    mapView->release();
     Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
     QApplication::closeAllWindows();
     QCoreApplication::quit();
@@ -190,6 +220,18 @@ void WindowMain::onLoadingListStart(bool bLoading)
     // being played may no longer be in it.
     qCDebug(lcHxUi) << "WindowMain::onLoadingListStart" << bLoading;
     VwPlayer::instance()->onUserStop();
+    if (bLoading) {
+        const bool japanese = VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
+        VwDialogProgress::showProgress(japanese ? QStringLiteral("ファイルOPEN")
+                                                : QStringLiteral("Open files..."),
+                                       false);
+    }
+}
+
+void WindowMain::onLoadingListEnd(bool bLoading)
+{
+    if (bLoading)
+        VwDialogProgress::closeProgress();
 }
 
 void WindowMain::onFoldersUnreadable(int count)
@@ -207,6 +249,14 @@ void WindowMain::onStartReport()
     if (VwKeyEvent::instance()->isKeyHeld())
         return;
     qCDebug(lcHxUi) << "WindowMain::onStartReport";
+    reportCommand()->start();
+}
+
+VwReportCommand *WindowMain::reportCommand()
+{
+    if (!m_reportCommand)
+        m_reportCommand = new VwReportCommand(this);
+    return m_reportCommand;
 }
 
 void WindowMain::onStartCapture()
@@ -239,14 +289,24 @@ void WindowMain::onVideoCaptureFailed()
 
 void WindowMain::onMap()
 {
-    if (!mapView)
+    if (!mapView->prepareToShow()) {
+        mapView->onClose();
         return;
-    if (mapView->isVisible()) {
-        mapView->close();
-    } else {
-        mapView->show();
-        mapView->setFocus(Qt::OtherFocusReason);
     }
+    mapView->show();
+    mapView->setFocus(Qt::OtherFocusReason);
+}
+
+void WindowMain::onNext()
+{
+    disableFor(frameLeft->playBar->nextButton, kFileStepHoldMs);
+    frameRight->fileList->table->onNext();
+}
+
+void WindowMain::onPrevious()
+{
+    disableFor(frameLeft->playBar->previousButton, kFileStepHoldMs);
+    frameRight->fileList->table->onPrevious();
 }
 
 void WindowMain::keyPressEvent(QKeyEvent *event)
@@ -270,4 +330,26 @@ void WindowMain::showEvent(QShowEvent *event)
     VwLanguage *language = VwLanguage::instance();
     if (language->language != VwLanguage::LANGUAGE_JAPANESE)
         language->applyLanguage();
+}
+
+void WindowMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!frameRight->fileList->isBusy() && !VwFrameList::openablePath(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void WindowMain::dropEvent(QDropEvent *event)
+{
+    const QString path = VwFrameList::openablePath(event->mimeData());
+    if (path.isEmpty() || frameRight->fileList->isBusy()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop is over: the drag source waits for this handler,
+    // and opening may ask the user something.
+    VwFrameList *panel = frameRight->fileList;
+    QTimer::singleShot(0, panel, [panel, path] { panel->openFolder(path); });
 }

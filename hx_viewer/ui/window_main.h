@@ -3,13 +3,14 @@
 #include "vw_window_base.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 
 class QHBoxLayout;
 class QShortcut;
 class VwFrameLeft;
 class VwFrameRight;
+class VwWebView;
+class VwReportCommand;
 
 // The viewer's main window: the title bar over a video column and a
 // telemetry column. It owns the window commands, the full-screen and
@@ -30,8 +31,11 @@ public:
     QShortcut *returnShortcut = nullptr;
     QShortcut *enterShortcut = nullptr;
     bool firstShow = true;
-    // The map window, toggled by the title bar's map button once it exists.
-    QPointer<QWidget> mapView;
+    // The map window, toggled by the title bar's map button.
+    VwWebView *mapView = nullptr;
+
+    // The report command behind onStartReport, made on first use.
+    VwReportCommand *reportCommand();
 
 Q_SIGNALS:
     // Full screen from the sub video pane shows the other camera in the main
@@ -47,19 +51,27 @@ public Q_SLOTS:
     void onMaximize();
     void onLoadingListStart(bool bLoading);
     void onFoldersUnreadable(int count);
+    void onLoadingListEnd(bool bLoading);
     void onStartReport();
     void onStartCapture();
     void onRequestVideoCaptureDone(QList<QString> *fileList);
     void onVideoCaptureFailed();
     void onMap();
+    void onNext();
+    void onPrevious();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // A folder or a recording file dropped on the window opens like the open button.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     explicit WindowMain(QWidget *parent = nullptr);
     QShortcut *addShortcut(const QKeySequence &key);
     void toggleEnlarged(bool fromMaximize);
+
+    VwReportCommand *m_reportCommand = nullptr;
 };

@@ -108,6 +108,7 @@ private Q_SLOTS:
     void cancelAfterFrontFile();
     void nameTakenDuringTheCopy_data();
     void nameTakenDuringTheCopy();
+    void copyOntoItself();
     void failedCopies_data();
     void failedCopies();
     void answerBeforeWait_data();
@@ -297,6 +298,27 @@ void TestVwVideoFileListBackup::nameTakenDuringTheCopy()
     QCOMPARE(readFile(target), replaced ? readFile(front) : made);
     QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), QStringList{kFrontCopy});
     QVERIFY(list.backupFailures().isEmpty());
+}
+
+void TestVwVideoFileListBackup::copyOntoItself()
+{
+    // The recording already lies in the backup folder under the copies'
+    // names: nothing is asked, nothing fails, nothing is touched.
+    const QString front = m_target + '/' + kFrontCopy;
+    const QString rear = m_target + '/' + kRearCopy;
+    QVERIFY(QFile::copy(m_source + '/' + kFront, front));
+    QVERIFY(QFile::copy(m_source + '/' + kRear, rear));
+
+    VwVideoFileList list;
+    Interface ui(&list);
+    ui.answers = {VwVideoFileList::BACKUP_OVERWRITE, VwVideoFileList::BACKUP_OVERWRITE};
+    QVERIFY(runBackup(list, ui, {makeItem(front, rear)}));
+
+    QCOMPARE(ui.questions, 0);
+    QVERIFY(list.backupFailures().isEmpty());
+    QCOMPARE(readFile(front), readFile(m_source + '/' + kFront));
+    QCOMPARE(readFile(rear), readFile(m_source + '/' + kRear));
+    QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void TestVwVideoFileListBackup::failedCopies_data()

@@ -2,8 +2,13 @@
 #include "hx_frame_title.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
+#include "vw_frame_eq.h"
 #include "vw_frame_left.h"
+#include "vw_frame_list.h"
+#include "vw_frame_play.h"
 #include "vw_frame_right.h"
+#include "vw_frame_video_main.h"
+#include "vw_frame_video_sub.h"
 #include "vw_key_event.h"
 #include "vw_language.h"
 #include "vw_play_process.h"
@@ -45,6 +50,7 @@ private Q_SLOTS:
     void maximizeThenEscape();
     void fullScreenAfterMaximizeCarriesNoStaleParam();
     void fullScreenFromSubPaneSwapsAndSwapsBack();
+    void paneAndPlayBarCommands();
     void heldKeyBlocksLayoutCommands_data();
     void heldKeyBlocksLayoutCommands();
     void autoRepeatIsIgnored();
@@ -57,7 +63,6 @@ private Q_SLOTS:
     void titleBarFollowsPlayEvents();
     void stopOnTheWayToAnotherRecording();
     void rebuiltListStopsPlayback();
-    void mapButtonToggles();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
     void unreadableFoldersAreReported();
@@ -158,16 +163,16 @@ void TestWindowMain::geometry_data()
     QTest::newRow("video block") << "main_video_frame" << QRect(4, 47, 690, 444);
     QTest::newRow("main video") << "video_main_pane" << QRect(5, 48, 688, 413);
     QTest::newRow("slider strip") << "3a3a3a" << QRect(5, 461, 688, 29);
-    QTest::newRow("play slider") << "play_slider_panel" << QRect(5, 461, 688, 29);
+    QTest::newRow("play slider") << "slider_frame" << QRect(5, 461, 688, 29);
     QTest::newRow("bottom block") << "border_back" << QRect(4, 495, 690, 182);
     QTest::newRow("graph") << "graph_panel" << QRect(5, 496, 688, 79);
     QTest::newRow("picture and sound") << "picture_sound_panel" << QRect(5, 575, 690, 30);
     QTest::newRow("play bar") << "play_bar" << QRect(5, 605, 688, 71);
     QTest::newRow("right column") << "right" << QRect(698, 47, 392, 636);
-    QTest::newRow("gps") << "gps_panel" << QRect(698, 47, 392, 26);
+    QTest::newRow("gps") << "frame_gps" << QRect(698, 47, 392, 26);
     QTest::newRow("sub video block") << "sub_video_frame" << QRect(698, 73, 392, 248);
     QTest::newRow("sub video") << "video_sub_pane" << QRect(699, 74, 390, 246);
-    QTest::newRow("file list") << "file_list_panel" << QRect(698, 332, 392, 345);
+    QTest::newRow("file list") << "file_list" << QRect(698, 332, 392, 345);
 }
 
 void TestWindowMain::geometry()
@@ -184,6 +189,8 @@ void TestWindowMain::geometry()
         widget = window->frameLeft;
     else if (part == QLatin1String("right"))
         widget = window->frameRight;
+    else if (part == QLatin1String("file_list"))
+        widget = window->frameRight->fileList;
     else
         widget = window->findChild<QWidget *>(part);
     QVERIFY2(widget, qPrintable(part));
@@ -312,6 +319,28 @@ void TestWindowMain::fullScreenFromSubPaneSwapsAndSwapsBack()
     window->onFullScreen();
     window->onFullScreen();
     QCOMPARE(swaps.count(), 2);
+}
+
+void TestWindowMain::paneAndPlayBarCommands()
+{
+    // The panes' full-screen buttons: the main pane as it is, the sub pane swapped.
+    window->frameLeft->mainVideo->fullScreenButton()->click();
+    QVERIFY(window->isFullScreen());
+    QVERIFY(!window->swappedForFullScreen);
+    QVERIFY(window->frameLeft->mainVideo->fullScreenButton()->isChecked());
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(!window->frameLeft->mainVideo->fullScreenButton()->isChecked());
+    window->frameRight->subVideo->fullScreenButton()->click();
+    QVERIFY(window->swappedForFullScreen);
+    window->onFullScreen();
+
+    // A file step holds its button off for a moment.
+    for (HxButton *button : {window->frameLeft->playBar->nextButton, window->frameLeft->playBar->previousButton}) {
+        button->setEnabled(true);
+        button->click();
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY(button->isEnabled());
+    }
 }
 
 void TestWindowMain::heldKeyBlocksLayoutCommands_data()
@@ -576,19 +605,6 @@ void TestWindowMain::rebuiltListStopsPlayback()
     QVERIFY(!title->title_capture->isEnabled());
 }
 
-void TestWindowMain::mapButtonToggles()
-{
-    QWidget map;
-    window->mapView = &map;
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(map.isVisible());
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-    QVERIFY(!map.isVisible());
-    window->mapView = nullptr;
-    // Without a map window the button does nothing.
-    QTest::mouseClick(window->titleBar->title_map, Qt::LeftButton);
-}
-
 void TestWindowMain::infoCommandOpensPopup_data()
 {
     QTest::addColumn<bool>("byKey");
@@ -619,14 +635,16 @@ void TestWindowMain::infoCommandOpensPopup()
 void TestWindowMain::unreadableFoldersAreReported()
 {
     QString told;
-    QTimer::singleShot(0, this, [&] {
-        auto *popup = qobject_cast<VwPopupMessage *>(QApplication::activeModalWidget());
-        if (!popup)
-            return;
-        told = popup->textLabel()->text();
-        popup->okButton()->click();
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&told] {
+        if (auto *popup = qobject_cast<VwPopupMessage *>(QApplication::activeModalWidget())) {
+            told = popup->textLabel()->text();
+            popup->okButton()->click();
+        }
     });
+    closer.start(10);
     Q_EMIT VwVideoFileList::instance()->foldersUnreadable(3);
+    QTRY_VERIFY(!told.isEmpty());
     QVERIFY2(told.contains(QLatin1Char('3')), qPrintable(told));
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -7,6 +7,7 @@
 // --media keeps the generated recordings in DIR for the next run.
 // HX_SYNC_TRACE=1 logs every sample where the two cameras differ.
 
+#include "hx_bench.h"
 #include "sync_harness.h"
 
 #include "av_player.h"
@@ -67,6 +68,25 @@ void measureStalls(hxsync::Harness &harness)
                 resume.max() / qMax(idle.max(), 0.001), load.max() / qMax(idle.max(), 0.001));
 }
 
+// Forty moves of a real play slider's handle, 100 ms apart, next to their
+// peer: the paused slider seeks, one picture per seek. A drag should bring
+// both cameras to each picture about as fast as a single seek brings one.
+void printSliderDrag(hxsync::Harness &harness, const hxsync::Result &pausedSeeks)
+{
+    hxsync::Result released;
+    const hxsync::Result drag = harness.sliderDrag(40, 100, &released);
+    printRow(drag);
+    printRow(released);
+    const double dragMedian = drag.seekPercentile(50);
+    const double seekMedian = pausedSeeks.seekPercentile(50);
+    std::printf("slider drag: offsets just before each next move; move times until both cameras show the "
+                "target's group of pictures\n");
+    std::printf("median move-to-frame: drag %.0f ms, paused seeks %.0f ms (drag / seeks: %s)\n", dragMedian,
+                seekMedian,
+                dragMedian >= 0 && seekMedian > 0 ? qPrintable(QString::number(dragMedian / seekMedian, 'f', 2))
+                                                   : "not measured");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -74,13 +94,7 @@ int main(int argc, char **argv)
     // Keep the list's remembered folder and every other setting out of the
     // user's own files.
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("HX_AUDIO_OUTPUT"))
-        qputenv("HX_AUDIO_OUTPUT", "null");
+    hxBenchPrivateHome(home.path());
 
     QApplication app(argc, argv);
     int playSeconds = 60;
@@ -122,7 +136,9 @@ int main(int argc, char **argv)
     const hxsync::Result playing = harness.playAt1x(playSeconds);
     printRow(playing);
     printRow(harness.seeks(30, false, 7));
-    printRow(harness.seeks(30, true, 11));
+    const hxsync::Result pausedSeeks = harness.seeks(30, true, 11);
+    printRow(pausedSeeks);
+    printSliderDrag(harness, pausedSeeks);
     printRow(harness.pauseResume(10));
     for (double speed : {0.5, 0.8, 2.0})
         printRow(harness.speed(speed, 8));

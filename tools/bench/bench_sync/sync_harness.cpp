@@ -6,13 +6,17 @@
 #include "video_frame.h"
 #include "video_renderer.h"
 #include "vw_play_process.h"
+#include "vw_play_slider.h"
+#include "vw_slider.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSlider>
@@ -88,6 +92,14 @@ static CodeRenderer *codeRenderer(VideoRenderer *renderer)
 qint64 now()
 {
     return harnessClock().elapsed();
+}
+
+void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
 }
 
 int Result::percentile(double p) const
@@ -476,6 +488,53 @@ Stalls Harness::interfaceStalls(const QString &name, int runs, int windowMs,
         beat.stop();
         result.longestMs << longest;
     }
+    return result;
+}
+
+Result Harness::sliderDrag(int moves, int intervalMs, Result *afterRelease)
+{
+    rewind();
+    Result result;
+    result.name = QStringLiteral("slider drag, %1 moves").arg(moves);
+    QSlider *own = m_player->positionSlider();
+    VwPlaySlider panel(m_player);
+    panel.resize(688, 29);
+    panel.show();
+    QCoreApplication::processEvents();
+    VwSlider *slider = panel.slider();
+    slider->setRange(own->minimum(), own->maximum());
+    slider->setValue(own->value());
+    panel.setEnabled(true);
+
+    auto xAt = [slider](double fraction) { return QPoint(int(slider->width() * fraction), slider->height() / 2); };
+    sendMouse(slider, QEvent::MouseButtonPress, xAt(0.05));
+    for (int i = 1; i <= moves; ++i) {
+        sendMouse(slider, QEvent::MouseMove, xAt(0.05 + 0.85 * i / moves));
+        const qint64 t0 = now();
+        const int frame = int(qint64(slider->value()) * m_config.fps / 1000);
+        const int keyFrame = frame / m_config.keyInterval * m_config.keyInterval;
+        auto inGroup = [&](int code) { return code >= keyFrame && code <= frame; };
+        const bool arrived = waitFor([&] {
+            return m_player->frontShownAt() >= t0 && m_player->rearShownAt() >= t0
+                && inGroup(m_player->frontCode()) && inGroup(m_player->rearCode());
+        }, intervalMs > 0 ? intervalMs : 3000);
+        if (arrived)
+            result.seekToFrameMs << double(qMax(m_player->frontShownAt(), m_player->rearShownAt()) - t0);
+        else
+            ++result.failedSeeks;
+        const qint64 rest = t0 + intervalMs - now();
+        if (rest > 0)
+            wait(int(rest));
+        if (m_player->frontCode() >= 0 && m_player->rearCode() >= 0)
+            result.offsets << m_player->frontCode() - m_player->rearCode();
+    }
+    sendMouse(slider, QEvent::MouseButtonRelease, xAt(0.9));
+    wait(500);
+    if (afterRelease) {
+        afterRelease->name = QStringLiteral("  after the release");
+        measureFor(afterRelease, 1000);
+    }
+    m_player->setPositionSlider(own);
     return result;
 }
 

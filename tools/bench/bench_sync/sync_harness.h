@@ -3,6 +3,7 @@
 #include "vw_player.h"
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include <functional>
 
 class QTimer;
+class QWidget;
 class VwPlayProcess;
 class VwVideoItem;
 
@@ -114,6 +116,13 @@ public:
     Stalls interfaceStalls(const QString &name, int runs, int windowMs,
                            const std::function<void()> &prepare,
                            const std::function<void()> &operation);
+    // Drags the handle of a real play slider with the left button held: a
+    // press on the groove, `moves` moves across it `intervalMs` apart (0:
+    // each once both cameras show the target's group of pictures), then the
+    // release. A move's time runs until both cameras show that group; its
+    // offset is taken just before the next move. `afterRelease` gets the
+    // offsets of the second that starts half a second after the release.
+    Result sliderDrag(int moves, int intervalMs, Result *afterRelease);
     // The peer: the first recording's two files on two players started
     // together, each on its own clock.
     Result unsyncedPair(int seconds);
@@ -141,5 +150,8 @@ private:
 
 // Elapsed time of the harness clock in ms.
 qint64 now();
+
+// A left-button press, release or move (button held) at `pos` of the widget.
+void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos);
 
 } // namespace hxsync
