@@ -10,6 +10,7 @@
 #include "vw_frame_right.h"
 #include "vw_graph_widget.h"
 #include "vw_language.h"
+#include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
@@ -93,19 +94,18 @@ VwVideoItem *TestTelemetryPlayback::recording(const QString &name) const
 
 bool TestTelemetryPlayback::play(VwVideoItem *item)
 {
-    // As the play process does it: the recording loads once the last one has stopped.
-    VwPlayer *player = VwPlayer::instance();
-    QSignalSpy events(player, &VwPlayerBase::playEvent);
-    const auto announced = [&events](PLAY_EVENT wanted) {
-        return std::any_of(events.cbegin(), events.cend(), [wanted](const QList<QVariant> &event) {
-            return event.at(0).value<PLAY_EVENT>() == wanted;
-        });
-    };
-    player->onUserStop();
-    if (!QTest::qWaitFor([&] { return announced(PLAY_EVENT_STOPPED); }, 10000))
-        return false;
-    player->onLoad(item);
-    return QTest::qWaitFor([&] { return announced(PLAY_EVENT_LOADED); }, 20000);
+    // As a double-click does it: the list may have started its first
+    // recording already, and the play process stops that one first.
+    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
+    VwPlayProcess::instance()->onVideoLoadingStart(item);
+    return QTest::qWaitFor(
+        [&events, item] {
+            return std::any_of(events.cbegin(), events.cend(), [item](const QList<QVariant> &event) {
+                return event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED
+                       && event.at(1).value<VwVideoItem *>() == item;
+            });
+        },
+        20000);
 }
 
 qint64 TestTelemetryPlayback::pausedSeek(qint64 position)

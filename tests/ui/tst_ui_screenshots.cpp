@@ -196,7 +196,8 @@ VwVideoItem *TestUiScreenshots::recording(QString *reason)
         }
     }
     // The main drive: both cameras, the longest recording of the small card.
-    for (const VwVideoItemPtr &item : list->visibleItems()) {
+    // An earlier picture may have left the list filtered to another type.
+    for (const VwVideoItemPtr &item : list->allItems()) {
         if (QFileInfo(item->primaryPath()).fileName().startsWith(QLatin1String("NORM260415-081502")))
             return item.data();
     }
