@@ -201,11 +201,16 @@ QString TestVwVideoFileList::layOut(const QStringList &entries)
         const QString path = root + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(path).path());
         // "F" and "R" copy the card's pair; "R:300" a rear file whose movie
-        // header says 300 ms; "L:target" a link to target.
+        // header says 300 ms; "L:target" a link to target; "XF" and "XR" the
+        // first half of a copy, cut before its movie header as by a power loss.
         bool written = false;
-        if (kind.startsWith(QLatin1String("L:")))
+        if (kind.startsWith(QLatin1String("L:"))) {
             written = QFile::link(kind.mid(2), path);
-        else
+        } else if (kind.startsWith(QLatin1Char('X'))) {
+            QFile copy(path);
+            written = QFile::copy(kind == QLatin1String("XF") ? m_front : m_rear, path)
+                && copy.resize(copy.size() / 2);
+        } else
             written = QFile::copy(kind.startsWith(QLatin1Char('F')) ? m_front : m_rear, path);
         if (written && kind.size() > 2 && kind.at(1) == QLatin1Char(':') && kind.at(0) != QLatin1Char('L'))
             written = setMovieDuration(path, kind.mid(2).toUInt());
@@ -247,9 +252,11 @@ void TestVwVideoFileList::sampleCard()
             continue;
         const QString front = recording.value(QStringLiteral("front")).toString();
         const QString rear = recording.value(QStringLiteral("rear")).toString();
-        // A rear file of 300 ms or less is no recording and is not paired.
+        // A rear file of 300 ms or less is no recording and is not paired; a
+        // damaged rear file has no length but stays, to be repaired.
         const bool paired = !front.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive)
-            && recording.value(QStringLiteral("rearDuration")).toDouble() > 0.3;
+            && (recording.value(QStringLiteral("rearDuration")).toDouble() > 0.3
+                || (recording.value(QStringLiteral("damaged")).toBool() && !rear.isEmpty()));
         expected << front + QLatin1Char('|') + (paired ? rear : QString());
     }
 
@@ -338,6 +345,10 @@ void TestVwVideoFileList::pairing_data()
     QTest::newRow("rear only: its own length") << QStringList{rear + "=R:2000"} << '|' + rear << 2000u;
     QTest::newRow("front of 300 ms: rear only")
         << QStringList{front + "=F:300", rear + "=R:2000"} << '|' + rear << 2000u;
+    QTest::newRow("damaged rear: kept, the front's length")
+        << QStringList{front + "=F:4000", rear + "=XR"} << front + '|' + rear << 4000u;
+    QTest::newRow("damaged front: kept, the rear's length")
+        << QStringList{front + "=XF", rear + "=R:2000"} << front + '|' + rear << 2000u;
 }
 
 void TestVwVideoFileList::pairing()
