@@ -94,11 +94,8 @@ void TestExcelReport::initTestCase()
     QVERIFY(hxListFolder(card));
     VwVideoFileList *list = VwVideoFileList::instance();
     QVERIFY(!list->visibleItems().isEmpty());
-    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
-    VwPlayer::instance()->onLoad(list->visibleItems().first().data());
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(events.cbegin(), events.cend(), [](const QList<QVariant> &e) {
-        return e.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED;
-    }), 30000);
+    VwPlayer *player = VwPlayer::instance();
+    QVERIFY(hxRunUntil(player, [&] { player->onLoad(list->visibleItems().first().data()); }, PLAY_EVENT_LOADED));
     answerModals();
 }
 

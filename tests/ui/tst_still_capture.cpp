@@ -238,15 +238,11 @@ bool TestStillCapture::playPaused(const QString &name, qint64 positionMs)
     }
     if (!item)
         return false;
-    QSignalSpy events(m_player, &VwPlayerBase::playEvent);
-    m_player->onUserStop();
-    m_player->onLoad(item);
-    const auto loaded = [&] {
-        return std::any_of(events.cbegin(), events.cend(), [](const QList<QVariant> &e) {
-            return e.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED;
-        });
+    const auto load = [&] {
+        m_player->onUserStop();
+        m_player->onLoad(item);
     };
-    if (!QTest::qWaitFor(loaded, 20000))
+    if (!hxRunUntil(m_player, load, PLAY_EVENT_LOADED))
         return false;
     if (positionMs < 1000) {
         // Before the first key frame after the start a seek would go back to

@@ -84,16 +84,8 @@ bool TestTelemetryPlayback::play(VwVideoItem *item)
 {
     // As a double-click does it: the list may have started its first
     // recording already, and the play process stops that one first.
-    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
-    VwPlayProcess::instance()->onVideoLoadingStart(item);
-    return QTest::qWaitFor(
-        [&events, item] {
-            return std::any_of(events.cbegin(), events.cend(), [item](const QList<QVariant> &event) {
-                return event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED
-                       && event.at(1).value<VwVideoItem *>() == item;
-            });
-        },
-        20000);
+    return hxRunUntil(VwPlayer::instance(), [item] { VwPlayProcess::instance()->onVideoLoadingStart(item); },
+                      PLAY_EVENT_LOADED, item);
 }
 
 qint64 TestTelemetryPlayback::pausedSeek(qint64 position)

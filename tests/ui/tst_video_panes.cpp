@@ -115,27 +115,15 @@ VwVideoItem *TestVideoPanes::listed(const QString &name) const
     return nullptr;
 }
 
-// Runs `action` and waits until the player announces `event`.
-template <typename Action>
-static bool runUntil(VwPlayer *player, Action action, PLAY_EVENT event)
-{
-    QSignalSpy events(player, &VwPlayerBase::playEvent);
-    action();
-    return QTest::qWaitFor([&] {
-        return std::any_of(events.cbegin(), events.cend(),
-                           [event](const QList<QVariant> &e) { return e.at(0).value<PLAY_EVENT>() == event; });
-    }, 15000);
-}
-
 bool TestVideoPanes::play(const QString &name)
 {
     VwVideoItem *item = listed(name);
-    return item && runUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
+    return item && hxRunUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
 }
 
 bool TestVideoPanes::stop()
 {
-    return runUntil(m_player, [this] { m_player->stop(); }, PLAY_EVENT_STOPPED);
+    return hxRunUntil(m_player, [this] { m_player->stop(); }, PLAY_EVENT_STOPPED);
 }
 
 void TestVideoPanes::logoOrVideo_data()
