@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
