@@ -29,43 +29,6 @@ namespace {
 
 constexpr int kFps = 30;
 
-// Remembers the code of every frame it is given and the player's clock at
-// that moment.
-class CodeRecorder : public VideoRenderer
-{
-public:
-    struct Shot {
-        int code = -1;
-        double clock = 0.0;
-    };
-
-    VideoRendererId id() const override { return 1000; }
-
-    AVClock *clock = nullptr;
-    QVector<Shot> shots;
-    int blanks = 0;
-
-    int lastCode() const { return shots.isEmpty() ? -1 : shots.last().code; }
-    QVector<int> codes() const
-    {
-        QVector<int> result;
-        for (const Shot &shot : shots)
-            result << shot.code;
-        return result;
-    }
-
-protected:
-    void onUpdate() override
-    {
-        const VideoFrame frame = currentFrame();
-        if (!frame.isValid()) {
-            ++blanks;
-            return;
-        }
-        shots.append({hxReadFrameCode(frame.image()), clock ? clock->value() : 0.0});
-    }
-};
-
 // While armed, a worker thread woken from a wait holds on to the mutex for
 // a moment before it goes on, as a thread that was slow to be scheduled
 // would: whatever the interface thread does meanwhile happens before the
@@ -224,7 +187,7 @@ void TestAVPlayer::loadOutcome()
 void TestAVPlayer::playPauseStop()
 {
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     recorder.clock = player.masterClock();
     player.setRenderer(&recorder);
     QVERIFY(hxLoadAndWait(player, path("coded.mp4")));
@@ -344,7 +307,7 @@ void TestAVPlayer::seek()
     QFETCH(int, frame);
 
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     player.setSeekType(SeekType(type));
     QVERIFY(hxLoadAndWait(player, path("coded.mp4")));
@@ -377,7 +340,7 @@ void TestAVPlayer::seek()
 void TestAVPlayer::seeksCollapse()
 {
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     player.setSeekType(AccurateSeek);
     QVERIFY(hxLoadAndWait(player, path("coded.mp4")));
@@ -430,7 +393,7 @@ void TestAVPlayer::framesFollowClock()
 
     AVPlayer::setRenderDivisor(divisor);
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     recorder.clock = player.masterClock();
     player.setRenderer(&recorder);
     QVERIFY(hxLoadAndWait(player, path("coded.mp4")));
@@ -441,7 +404,7 @@ void TestAVPlayer::framesFollowClock()
     player.stop();
     AVPlayer::setRenderDivisor(0);
 
-    const QVector<CodeRecorder::Shot> shots = recorder.shots;
+    const QVector<HxTestRecorder::Shot> shots = recorder.shots;
     QVERIFY(shots.size() >= 5);
     int late = 0;
     for (int i = 0; i < shots.size(); ++i) {
@@ -477,7 +440,7 @@ void TestAVPlayer::endOfMedia()
     QFETCH(bool, keepsPicture);
 
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     player.setMediaEndAction(action);
     QVERIFY(hxLoadAndWait(player, path("short.mp4")));
@@ -522,7 +485,7 @@ void TestAVPlayer::brokenMedia()
     QFETCH(bool, cut);
 
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     player.setMediaEndAction(MediaEndAction_KeepDisplay);
     player.setSeekType(AccurateSeek);
@@ -562,8 +525,8 @@ void TestAVPlayer::twoPlayersOnOneClock()
     AVClock shared(AVClock::ExternalClock);
     AVPlayer front;
     AVPlayer rear;
-    CodeRecorder frontRecorder;
-    CodeRecorder rearRecorder;
+    HxTestRecorder frontRecorder;
+    HxTestRecorder rearRecorder;
     front.setRenderer(&frontRecorder);
     rear.setRenderer(&rearRecorder);
     rear.audio()->setBackends({});
@@ -617,7 +580,7 @@ void TestAVPlayer::audio()
 
     // Tests run with HX_AUDIO_OUTPUT=null: playback behaves as with sound.
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     recorder.clock = player.masterClock();
     player.setRenderer(&recorder);
     player.audio()->setBackends(backends);
@@ -635,7 +598,7 @@ void TestAVPlayer::audio()
     QVERIFY(stopped.wait(10000));
     QCOMPARE(player.mediaStatus(), EndOfMedia);
     QCOMPARE(recorder.lastCode(), 89);
-    for (const CodeRecorder::Shot &shot : qAsConst(recorder.shots))
+    for (const HxTestRecorder::Shot &shot : qAsConst(recorder.shots))
         QVERIFY(shot.clock * kFps - shot.code > -0.01);
 }
 
@@ -643,7 +606,7 @@ void TestAVPlayer::setFileWhilePlaying()
 {
     // Changing the file stops the running one; the new one loads cleanly.
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     QVERIFY(hxLoadAndWait(player, path("coded.mp4")));
     QSignalSpy stopped(&player, &AVPlayer::stopped);
@@ -738,7 +701,7 @@ void TestAVPlayer::soundAfterSlowSpeed()
     // (measured on the player's own clock).
     QFETCH(qreal, speed);
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     QVERIFY(hxLoadAndWait(player, path("longtone.mp4")));
     QVERIFY(startAndWaitFirstFrame(player));
@@ -756,7 +719,7 @@ void TestAVPlayer::playAfterPauseAtEnd()
     // A player that pauses at its end plays again from the beginning, and
     // pauses at the end again.
     AVPlayer player;
-    CodeRecorder recorder;
+    HxTestRecorder recorder;
     player.setRenderer(&recorder);
     player.setMediaEndAction(MediaEndAction_Pause);
     QVERIFY(hxLoadAndWait(player, path("short.mp4")));
