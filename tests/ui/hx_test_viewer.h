@@ -4,8 +4,11 @@
 #include "vw_app.h"
 #include "vw_player_base.h"
 #include "vw_video_file_list.h"
+#include "vw_video_item.h"
+#include "window_main.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,6 +20,24 @@ inline bool hxListFolder(const QString &folder)
     VwVideoFileList *list = VwVideoFileList::instance();
     QSignalSpy ended(list, &VwVideoFileList::listUpdateEnd);
     return list->loadFolder(folder) && (ended.count() > 0 || ended.wait(60000));
+}
+
+// The main window, shown; null when it never reaches the screen.
+inline WindowMain *hxShowMainWindow()
+{
+    WindowMain *window = WindowMain::instance();
+    window->show();
+    return QTest::qWaitForWindowExposed(window) ? window : nullptr;
+}
+
+// The first listed recording whose file name begins with `name`.
+inline VwVideoItem *hxListedItem(const QString &name)
+{
+    for (const VwVideoItemPtr &item : VwVideoFileList::instance()->allItems()) {
+        if (QFileInfo(item->primaryPath()).fileName().startsWith(name))
+            return item.data();
+    }
+    return nullptr;
 }
 
 // Runs `action` and waits until `player` announces `event`, for `item` when

@@ -1,3 +1,4 @@
+#include "hx_modal_answerer.h"
 #include "hx_test_files.h"
 #include "hx_test_viewer.h"
 #include "vw_app.h"
@@ -27,7 +28,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <cerrno>
 #include <signal.h>
@@ -56,7 +56,6 @@ private Q_SLOTS:
     void reports();
 
 private:
-    void answerModals();
     QString fakeOffice(const QString &name, const QString &body);
     qint64 startedOffice(const QString &name) const;
     static bool groupGone(qint64 group);
@@ -69,7 +68,10 @@ private:
     QString m_reportFolder;
     WindowMain *m_window = nullptr;
     VwReportCommand *m_command = nullptr;
-    // What the modal dialogs said since init(); each is answered at once.
+    // Every modal dialog is answered as soon as it shows: a message is read
+    // (and photographed when a test asks), a file dialog described and
+    // cancelled. What they said since init():
+    HxModalAnswerer m_answerer;
     QStringList m_messages;
     QString m_messageShot;
     QStringList m_fileDialogs;
@@ -84,9 +86,8 @@ void TestExcelReport::initTestCase()
     m_reportFolder = VwApp::instance()->appPath(VwApp::PATH_REPORT);
     QVERIFY(QDir(m_reportFolder).exists());
 
-    m_window = WindowMain::instance();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    m_window = hxShowMainWindow();
+    QVERIFY(m_window);
     m_command = m_window->reportCommand();
 
     const QString card = m_dir.filePath(QStringLiteral("card"));
@@ -96,7 +97,17 @@ void TestExcelReport::initTestCase()
     QVERIFY(!list->visibleItems().isEmpty());
     VwPlayer *player = VwPlayer::instance();
     QVERIFY(hxRunUntil(player, [&] { player->onLoad(list->visibleItems().first().data()); }, PLAY_EVENT_LOADED));
-    answerModals();
+    m_answerer.always<VwPopupMessage>([this](VwPopupMessage *message) {
+        m_messages << message->textLabel()->text();
+        if (!m_messageShot.isEmpty())
+            saveShot(message, m_messageShot);
+        message->accept();
+    });
+    m_answerer.always<QFileDialog>([this](QFileDialog *dialog) {
+        m_fileDialogs << dialog->windowTitle() << dialog->nameFilters().join(QLatin1Char(';'))
+                      << dialog->selectedFiles().value(0);
+        dialog->reject();
+    });
 }
 
 void TestExcelReport::init()
@@ -108,28 +119,6 @@ void TestExcelReport::init()
     m_messageShot.clear();
     m_command->choosePath = nullptr;
     m_command->openReport = [](const QString &) { return true; };
-}
-
-// Every modal dialog is answered as soon as it shows: a message is read
-// (and photographed when a test asks), a file dialog described and cancelled.
-void TestExcelReport::answerModals()
-{
-    auto *timer = new QTimer(this);
-    timer->setInterval(20);
-    connect(timer, &QTimer::timeout, this, [this] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *message = qobject_cast<VwPopupMessage *>(modal)) {
-            m_messages << message->textLabel()->text();
-            if (!m_messageShot.isEmpty())
-                saveShot(message, m_messageShot);
-            message->accept();
-        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            m_fileDialogs << dialog->windowTitle() << dialog->nameFilters().join(QLatin1Char(';'))
-                          << dialog->selectedFiles().value(0);
-            dialog->reject();
-        }
-    });
-    timer->start();
 }
 
 // A stand-in for soffice that writes its process id to `name`.pid and then runs `body`.

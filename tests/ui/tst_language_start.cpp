@@ -1,5 +1,6 @@
 #include "hx_button.h"
 #include "hx_frame_title.h"
+#include "hx_modal_answerer.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
 #include "vw_language.h"
@@ -13,7 +14,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 // Runs with the system locale en_US and a settings file that asks for English.
 class TestLanguageStart : public QObject
@@ -71,9 +71,7 @@ void TestLanguageStart::englishTooltipsOnFirstShow()
 void TestLanguageStart::choose(int index, bool confirm)
 {
     bool seen = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *chooser = qobject_cast<VwPopup *>(QApplication::activeModalWidget());
-        QVERIFY(chooser);
+    HxModalAnswerer answerer({HxModalAnswerer::on<VwPopup>([&](VwPopup *chooser) {
         auto *combo = chooser->findChild<QComboBox *>(QStringLiteral("settings"));
         QVERIFY(combo);
         QCOMPARE(combo->itemText(0), VwLanguage::instance()->language == VwLanguage::LANGUAGE_ENGLISH
@@ -85,7 +83,7 @@ void TestLanguageStart::choose(int index, bool confirm)
             chooser->okButton()->click();
         else
             chooser->cancelButton()->click();
-    });
+    })});
     QTest::mouseClick(WindowMain::instance()->titleBar->title_language, Qt::LeftButton);
     QVERIFY(seen);
 }

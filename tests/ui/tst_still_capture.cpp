@@ -1,4 +1,5 @@
 #include "av_player.h"
+#include "hx_modal_answerer.h"
 #include "hx_test_exif.h"
 #include "hx_test_files.h"
 #include "hx_test_viewer.h"
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <cmath>
 #include <csignal>
@@ -62,63 +62,15 @@ double meanDifference(const QImage &a, const QImage &b)
     return sum / (3.0 * x.width() * x.height());
 }
 
-// Answers the modal windows of one capture in order. A step waits for the
-// active modal window to be of its kind; what it does to the window runs
-// from the event loop, outside the poll, because a click may open the next
-// modal window and block there.
-class ModalScript : public QObject
-{
-public:
-    struct Step {
-        std::function<bool(QWidget *)> accepts;
-        std::function<void(QWidget *)> action;
-    };
-
-    explicit ModalScript(const QList<Step> &steps)
-        : m_steps(steps)
-    {
-        connect(&m_poll, &QTimer::timeout, this, &ModalScript::poll);
-        m_poll.start(20);
-        // A step that never matches fails the test instead of leaving it in a modal loop.
-        QTimer::singleShot(20000, this, &ModalScript::closeAll);
-    }
-    bool finished() const { return m_steps.isEmpty() && !m_pending; }
-
-    static void closeAll()
-    {
-        while (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            dialog->reject();
-            QCoreApplication::processEvents();
-        }
-    }
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (m_pending || m_steps.isEmpty() || !modal || !modal->isVisible() || !m_steps.first().accepts(modal))
-            return;
-        m_pending = true;
-        QTimer::singleShot(0, this, [this, action = m_steps.takeFirst().action, modal = QPointer<QWidget>(modal)] {
-            m_pending = false;
-            if (modal)
-                action(modal);
-        });
-    }
-
-    QTimer m_poll;
-    QList<Step> m_steps;
-    bool m_pending = false;
-};
+using Step = HxModalAnswerer::Step;
 
 template <typename T>
-ModalScript::Step on(const std::function<void(T *)> &action)
+Step on(const std::function<void(T *)> &action)
 {
-    return {[](QWidget *modal) { return qobject_cast<T *>(modal) != nullptr; },
-            [action](QWidget *modal) { action(static_cast<T *>(modal)); }};
+    return HxModalAnswerer::on<T>(action);
 }
 
-ModalScript::Step saveAs(const QString &name, const QString &folder = QString())
+Step saveAs(const QString &name, const QString &folder = QString())
 {
     return on<VwPopupCapture>([name, folder](VwPopupCapture *dialog) {
         dialog->nameEdit()->setText(name);
@@ -128,12 +80,12 @@ ModalScript::Step saveAs(const QString &name, const QString &folder = QString())
     });
 }
 
-ModalScript::Step cancelCapture()
+Step cancelCapture()
 {
     return on<VwPopupCapture>([](VwPopupCapture *dialog) { dialog->cancelButton()->click(); });
 }
 
-ModalScript::Step message(QString *text, const std::function<void(QWidget *)> &first = {})
+Step message(QString *text, const std::function<void(QWidget *)> &first = {})
 {
     return on<QMessageBox>([text, first](QMessageBox *box) {
         if (first)
@@ -143,7 +95,7 @@ ModalScript::Step message(QString *text, const std::function<void(QWidget *)> &f
     });
 }
 
-ModalScript::Step overwrite(bool replace, const std::function<void(QWidget *)> &first = {})
+Step overwrite(bool replace, const std::function<void(QWidget *)> &first = {})
 {
     return {[](QWidget *modal) { return modal->inherits("VwDialogOverwriteSys"); },
             [replace, first](QWidget *modal) {
@@ -177,7 +129,7 @@ private Q_SLOTS:
 
 private:
     bool playPaused(const QString &name, qint64 positionMs);
-    bool capture(const QList<ModalScript::Step> &steps);
+    bool capture(const QList<Step> &steps);
     QStringList saved() const;
     bool japanese() const { return VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE; }
     QString failureHeader() const
@@ -204,9 +156,7 @@ void TestStillCapture::initTestCase()
     QVERIFY(hxListFolder(card));
 
     m_player = VwPlayer::instance();
-    WindowMain *window = WindowMain::instance();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(hxShowMainWindow());
     connect(m_player, &VwPlayer::videoCaptureDone, this, [this](QList<QString> *files) {
         m_grabbed = *files;
         m_shownFront = m_player->rendererMain()->currentFrame().image();
@@ -224,18 +174,14 @@ void TestStillCapture::init()
 
 void TestStillCapture::cleanup()
 {
-    ModalScript::closeAll();
+    HxModalAnswerer::closeAll();
     for (const QString &path : qAsConst(m_grabbed))
         QVERIFY2(!QFile::exists(path), qPrintable(path + QStringLiteral(" was left behind")));
 }
 
 bool TestStillCapture::playPaused(const QString &name, qint64 positionMs)
 {
-    VwVideoItem *item = nullptr;
-    for (const auto &listed : VwVideoFileList::instance()->visibleItems()) {
-        if (listed->displayName() == name)
-            item = listed.data();
-    }
+    VwVideoItem *item = hxListedItem(name);
     if (!item)
         return false;
     const auto load = [&] {
@@ -263,9 +209,10 @@ bool TestStillCapture::playPaused(const QString &name, qint64 positionMs)
     }, 5000);
 }
 
-bool TestStillCapture::capture(const QList<ModalScript::Step> &steps)
+bool TestStillCapture::capture(const QList<Step> &steps)
 {
-    ModalScript script(steps);
+    HxModalAnswerer script(steps);
+    script.giveUpAfter(20000);
     WindowMain::instance()->onStartCapture();
     return QTest::qWaitFor([&] { return script.finished() && !QApplication::activeModalWidget(); }, 25000);
 }
@@ -392,7 +339,7 @@ void TestStillCapture::failedSaveKeepsEverything()
 
     QString text;
     QStringList grabbedWhileOpen;
-    QList<ModalScript::Step> steps;
+    QList<Step> steps;
     steps << on<VwPopupCapture>([&](VwPopupCapture *dialog) {
         dialog->nameEdit()->setText(QStringLiteral("full"));
         if (kind == QLatin1String("vanished"))

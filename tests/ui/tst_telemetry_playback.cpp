@@ -39,7 +39,6 @@ private Q_SLOTS:
     void eventImpact();
 
 private:
-    VwVideoItem *recording(const QString &name) const;
     bool play(VwVideoItem *item);
     // Pauses (once) and seeks; the position the player reports back.
     qint64 pausedSeek(qint64 position);
@@ -58,26 +57,16 @@ void TestTelemetryPlayback::initTestCase()
     HX_MAKE_CARD({"--small", "--duration", "12", "--quiet", m_dir.filePath(QStringLiteral("card"))});
 
     m_screenshotDir = QFile::decodeName(qgetenv("HX_SCREENSHOT_DIR"));
-    m_window = WindowMain::instance();
+    m_window = hxShowMainWindow();
+    QVERIFY(m_window);
     m_graphPanel = m_window->frameLeft->graphPanel;
     m_gps = m_window->frameRight->gpsPanel;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
 void TestTelemetryPlayback::cleanupTestCase()
 {
     if (m_window)
         VwPlayer::instance()->onUserStop();
-}
-
-VwVideoItem *TestTelemetryPlayback::recording(const QString &name) const
-{
-    for (const VwVideoItemPtr &item : VwVideoFileList::instance()->allItems()) {
-        if (item->frontPath.contains(name))
-            return item.data();
-    }
-    return nullptr;
 }
 
 bool TestTelemetryPlayback::play(VwVideoItem *item)
@@ -128,7 +117,7 @@ void TestTelemetryPlayback::screenshots(const QString &name)
 void TestTelemetryPlayback::mainDrivePaused()
 {
     QVERIFY(hxListFolder(m_dir.filePath(QStringLiteral("card"))));
-    VwVideoItem *drive = recording(QStringLiteral("NORM260415-081502F"));
+    VwVideoItem *drive = hxListedItem(QStringLiteral("NORM260415-081502F"));
     QVERIFY(drive);
     QVERIFY(play(drive));
     QVERIFY(drive->sensorInfo && drive->sensorInfo->hasGps);
@@ -157,7 +146,7 @@ void TestTelemetryPlayback::mainDrivePaused()
 
 void TestTelemetryPlayback::eventImpact()
 {
-    VwVideoItem *event = recording(QStringLiteral("EVEN260415-081630F"));
+    VwVideoItem *event = hxListedItem(QStringLiteral("EVEN260415-081630F"));
     QVERIFY(event);
     QVERIFY(play(event));
     VwGraphWidget *graph = m_graphPanel->graph;

@@ -68,8 +68,7 @@ void TestUiScreenshots::initTestCase()
         QSKIP("HX_SCREENSHOT_DIR is not set");
     outputDir = QDir(QFile::decodeName(dir));
     QVERIFY(outputDir.mkpath(QStringLiteral(".")));
-    WindowMain::instance()->show();
-    QVERIFY(QTest::qWaitForWindowExposed(WindowMain::instance()));
+    QVERIFY(hxShowMainWindow());
 }
 
 void TestUiScreenshots::render_data()

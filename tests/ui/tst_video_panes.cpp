@@ -62,7 +62,6 @@ private Q_SLOTS:
     void panesGiveWidgetsBack();
 
 private:
-    VwVideoItem *listed(const QString &name) const;
     bool play(const QString &name);
     // A load must wait for the end of the stop before it.
     bool stop();
@@ -105,18 +104,9 @@ void TestVideoPanes::cleanup()
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_JAPANESE);
 }
 
-VwVideoItem *TestVideoPanes::listed(const QString &name) const
-{
-    for (const VwVideoItemPtr &item : VwVideoFileList::instance()->visibleItems()) {
-        if (QFileInfo(item->primaryPath()).fileName().startsWith(name))
-            return item.data();
-    }
-    return nullptr;
-}
-
 bool TestVideoPanes::play(const QString &name)
 {
-    VwVideoItem *item = listed(name);
+    VwVideoItem *item = hxListedItem(name);
     return item && hxRunUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
 }
 

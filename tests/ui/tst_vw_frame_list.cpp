@@ -3,6 +3,7 @@
 
 #include "hx_button.h"
 #include "hx_folder_dialog.h"
+#include "hx_modal_answerer.h"
 #include "hx_test_files.h"
 #include "hx_test_viewer.h"
 #include "vw_app.h"
@@ -30,7 +31,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <csignal>
 #include <functional>
@@ -70,59 +70,6 @@ private:
     QSemaphore m_gate;
 };
 
-// Answers every modal dialog that shows up: messages with OK, the folder
-// browser and the overwrite question from a script. Notes what it saw.
-class Answerer : public QObject
-{
-public:
-    Answerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Answerer::tick);
-        m_timer.start(10);
-    }
-
-    QStringList script;
-    QStringList seen;
-    std::function<void()> onQuestion;
-
-private:
-    void tick()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        if (auto *message = qobject_cast<VwPopupMessage *>(modal)) {
-            seen << QStringLiteral("message:") + message->textLabel()->text();
-            message->okButton()->click();
-        } else if (auto *folder = qobject_cast<HxFolderDialog *>(modal)) {
-            seen << QStringLiteral("folder");
-            const QString path = script.isEmpty() ? QString() : script.takeFirst();
-            if (path.isEmpty()) {
-                folder->reject();
-                return;
-            }
-            folder->selectFolder(path);
-            QMetaObject::invokeMethod(folder->findChild<QDialog *>(), "accept");
-        } else if (auto *question = qobject_cast<VwDialogOverwrite *>(modal)) {
-            const QList<QLabel *> labels = question->findChildren<QLabel *>(QStringLiteral("text_header_label"));
-            seen << QStringLiteral("overwrite:") + labels.last()->text()
-                    + (question->applyToAllBox() ? QStringLiteral(":box") : QString());
-            if (onQuestion)
-                onQuestion();
-            const QString answer = script.isEmpty() ? QString() : script.takeFirst();
-            if (answer == QLatin1String("overwrite"))
-                question->overwriteButton()->click();
-            else if (answer == QLatin1String("skip"))
-                question->skipButton()->click();
-            else if (answer == QLatin1String("close"))
-                Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
-            else
-                question->cancelButton()->click();
-        }
-    }
-
-    QTimer m_timer;
-};
 } // namespace
 
 class TestVwFrameList : public QObject
@@ -172,7 +119,12 @@ private:
     VwWidgetVideoList *m_table = nullptr;
     VwVideoFileList *m_list = nullptr;
     VwPlayer *m_player = nullptr;
-    Answerer *m_answerer = nullptr;
+    // Every modal dialog is answered: messages with OK, the folder browser
+    // and the overwrite question from m_script. m_seen notes what showed.
+    HxModalAnswerer m_answerer;
+    QStringList m_script;
+    QStringList m_seen;
+    std::function<void()> m_onQuestion;
     QList<QPair<PLAY_EVENT, VwVideoItem *>> m_events;
     QStringList m_progress;
     int m_backupEnds = 0;
@@ -183,14 +135,42 @@ void TestVwFrameList::initTestCase()
     m_card = m_dir.filePath(QStringLiteral("card"));
     HX_MAKE_CARD({"--small", "--quiet", m_card});
 
-    m_window = WindowMain::instance();
+    m_window = hxShowMainWindow();
+    QVERIFY(m_window);
     m_panel = m_window->frameRight->fileList;
     m_table = m_panel->table;
     m_list = VwVideoFileList::instance();
     m_player = VwPlayer::instance();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    m_answerer = new Answerer;
+    m_answerer.always<VwPopupMessage>([this](VwPopupMessage *message) {
+        m_seen << QStringLiteral("message:") + message->textLabel()->text();
+        message->okButton()->click();
+    });
+    m_answerer.always<HxFolderDialog>([this](HxFolderDialog *folder) {
+        m_seen << QStringLiteral("folder");
+        const QString path = m_script.isEmpty() ? QString() : m_script.takeFirst();
+        if (path.isEmpty()) {
+            folder->reject();
+            return;
+        }
+        folder->selectFolder(path);
+        QMetaObject::invokeMethod(folder->findChild<QDialog *>(), "accept");
+    });
+    m_answerer.always<VwDialogOverwrite>([this](VwDialogOverwrite *question) {
+        const QList<QLabel *> labels = question->findChildren<QLabel *>(QStringLiteral("text_header_label"));
+        m_seen << QStringLiteral("overwrite:") + labels.last()->text()
+                      + (question->applyToAllBox() ? QStringLiteral(":box") : QString());
+        if (m_onQuestion)
+            m_onQuestion();
+        const QString answer = m_script.isEmpty() ? QString() : m_script.takeFirst();
+        if (answer == QLatin1String("overwrite"))
+            question->overwriteButton()->click();
+        else if (answer == QLatin1String("skip"))
+            question->skipButton()->click();
+        else if (answer == QLatin1String("close"))
+            Q_EMIT VwApp::instance()->appEvent(VwApp::EVENT_APP_CLOSE, 0);
+        else
+            question->cancelButton()->click();
+    });
     connect(m_player, &VwPlayer::playEvent, this,
             [this](PLAY_EVENT event, VwVideoItem *item) { m_events.append({event, item}); });
     // What the progress window shows whenever progress is reported.
@@ -207,9 +187,9 @@ void TestVwFrameList::init()
 {
     // Short recordings go on to the next by themselves; each case starts what it needs.
     m_player->onUserStop();
-    m_answerer->script.clear();
-    m_answerer->seen.clear();
-    m_answerer->onQuestion = nullptr;
+    m_script.clear();
+    m_seen.clear();
+    m_onQuestion = nullptr;
     m_events.clear();
     m_progress.clear();
     VwKeyEvent::instance()->pressedKey = -1;
@@ -255,7 +235,7 @@ bool TestVwFrameList::backUp(const QString &folder, const QStringList &answers)
 {
     QDir().mkpath(folder);
     const int ends = m_backupEnds;
-    m_answerer->script = QStringList{folder} + answers;
+    m_script = QStringList{folder} + answers;
     m_panel->onBackup();
     return QTest::qWaitFor([&] { return m_backupEnds > ends && !VwDialogProgress::current(); }, 20000);
 }
@@ -349,7 +329,7 @@ void TestVwFrameList::idleCommands()
     m_panel->onBackup();
     VwKeyEvent::instance()->pressedKey = -1;
     QCOMPARE(m_table->selectedRow(), 2);
-    QCOMPARE(m_answerer->seen, QStringList());
+    QCOMPARE(m_seen, QStringList());
 
     // A right press and a press in the leftmost 20 pixels leave the cursor.
     QSignalSpy chosen(m_table, &VwWidgetVideoList::listSelected);
@@ -408,7 +388,7 @@ void TestVwFrameList::missingFile()
     QVERIFY(QFile::remove(visible(1)->primaryPath()));
 
     doubleClick(cellCenter(1, 2));
-    QCOMPARE(m_answerer->seen, QStringList{"message:ファイルがありません。"});
+    QCOMPARE(m_seen, QStringList{"message:ファイルがありません。"});
     QCOMPARE(m_list->visibleItems().size(), 1);
     QCOMPARE(m_table->rowCount(), 1);
     QCOMPARE(m_list->currentItem(), nullptr);
@@ -468,7 +448,7 @@ void TestVwFrameList::openWithoutRecordings()
     const QString empty = m_dir.filePath(QStringLiteral("empty"));
     QVERIFY(QDir().mkpath(empty));
     QVERIFY(!m_panel->openFolder(empty));
-    QCOMPARE(m_answerer->seen, QStringList{"message:録画ファイルが見つかりません。"});
+    QCOMPARE(m_seen, QStringList{"message:録画ファイルが見つかりません。"});
     QCOMPARE(m_list->allItems().size(), before);
 }
 
@@ -481,10 +461,10 @@ void TestVwFrameList::cardRemovedDuringLoad()
     QVERIFY(m_panel->openFolder(card));
     QVERIFY(QDir(card).removeRecursively());
     block.release();
-    QTRY_COMPARE(m_answerer->seen,
+    QTRY_COMPARE(m_seen,
                  QStringList{"message:フォルダを読み込めません。カードが取り外された可能性があります。"});
     QTest::qWait(200);
-    QCOMPARE(m_answerer->seen.size(), 1);
+    QCOMPARE(m_seen.size(), 1);
     QCOMPARE(m_list->currentItem(), nullptr);
 }
 
@@ -496,17 +476,17 @@ void TestVwFrameList::backupQuestions()
 
     // Fresh: no question, both files copied under upper-case names.
     QVERIFY(backUp(target, {}));
-    QCOMPARE(m_answerer->seen, QStringList{"folder"});
+    QCOMPARE(m_seen, QStringList{"folder"});
     QVERIFY(m_progress.contains(QStringLiteral("バックアップ中")));
     QCOMPARE(hxReadFile(target + '/' + kFrontCopy), hxReadFile(source + '/' + QFileInfo(kRecording).fileName() + "F.MP4"));
     QCOMPARE(hxReadFile(target + '/' + kRearCopy), hxReadFile(source + '/' + QFileInfo(kRecording).fileName() + "R.MP4"));
 
     // Again: asked for the front file, then the rear file, without a check box.
-    m_answerer->seen.clear();
+    m_seen.clear();
     QVERIFY(hxWriteFile(target + '/' + kFrontCopy, "old"));
     QVERIFY(hxWriteFile(target + '/' + kRearCopy, "old"));
     QVERIFY(backUp(target, {"overwrite", "skip"}));
-    QCOMPARE(m_answerer->seen, QStringList({"folder", "overwrite:" + kFrontCopy, "overwrite:" + kRearCopy}));
+    QCOMPARE(m_seen, QStringList({"folder", "overwrite:" + kFrontCopy, "overwrite:" + kRearCopy}));
     QVERIFY(hxReadFile(target + '/' + kFrontCopy) != "old");
     QCOMPARE(hxReadFile(target + '/' + kRearCopy), QByteArray("old"));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -522,7 +502,7 @@ void TestVwFrameList::backupCancel()
     const auto hold = connect(m_list, &VwVideoFileList::backupStarted, this, [&gate] { gate.acquire(); },
                               Qt::DirectConnection);
     QDir().mkpath(target);
-    m_answerer->script = QStringList{target};
+    m_script = QStringList{target};
     m_panel->onBackup();
     QTRY_VERIFY(VwDialogProgress::current() && VwDialogProgress::current()->isVisible());
     VwDialogProgress::current()->cancelButton()->click();
@@ -552,7 +532,7 @@ void TestVwFrameList::backupFailures()
     QVERIFY(hxWriteFile(target + '/' + kFrontCopy, "old"));
     QVERIFY(hxWriteFile(target + '/' + kRearCopy, "old"));
     if (cardPulled)
-        m_answerer->onQuestion = [source] { QDir(source).removeRecursively(); };
+        m_onQuestion = [source] { QDir(source).removeRecursively(); };
 
     // A file size limit stands in for a full disk; writes fail with EFBIG.
     struct rlimit saved {};
@@ -568,8 +548,8 @@ void TestVwFrameList::backupFailures()
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(ended);
 
-    QTRY_COMPARE(m_answerer->seen.size(), 4);
-    const QString report = m_answerer->seen.last();
+    QTRY_COMPARE(m_seen.size(), 4);
+    const QString report = m_seen.last();
     QVERIFY2(report.startsWith(QStringLiteral("message:次のファイルをコピーできませんでした。")), qPrintable(report));
     QVERIFY(report.contains(kFrontCopy));
     QVERIFY(report.contains(kRearCopy));
@@ -584,9 +564,9 @@ void TestVwFrameList::backupIntoOwnFolder()
     const QString source = playCopy(QStringLiteral("own"));
     QVERIFY(!source.isEmpty());
     QSignalSpy started(m_list, &VwVideoFileList::backupStarted);
-    m_answerer->script = QStringList{source};
+    m_script = QStringList{source};
     m_panel->onBackup();
-    QCOMPARE(m_answerer->seen,
+    QCOMPARE(m_seen,
              QStringList({"folder", "message:録画ファイルと同じフォルダにはバックアップできません。"}));
     QThreadPool::globalInstance()->waitForDone();
     QCOMPARE(started.count(), 0);
@@ -607,10 +587,10 @@ void TestVwFrameList::damagedRecording()
     // Opened, it offers a repair, repairs copies into the viewer's folder and
     // tells what was recovered; then it plays from the copies.
     doubleClick(cellCenter(1, 2));
-    QVERIFY(QTest::qWaitFor([this] { return m_answerer->seen.size() == 2; }, 20000));
-    QVERIFY2(m_answerer->seen.at(0).contains(QStringLiteral("NORM260415-095502 は")), qPrintable(m_answerer->seen.at(0)));
-    QVERIFY2(m_answerer->seen.at(1).contains(QStringLiteral("NORM260415-095502F.MP4: 映像 3.0 秒")),
-             qPrintable(m_answerer->seen.at(1)));
+    QVERIFY(QTest::qWaitFor([this] { return m_seen.size() == 2; }, 20000));
+    QVERIFY2(m_seen.at(0).contains(QStringLiteral("NORM260415-095502 は")), qPrintable(m_seen.at(0)));
+    QVERIFY2(m_seen.at(1).contains(QStringLiteral("NORM260415-095502F.MP4: 映像 3.0 秒")),
+             qPrintable(m_seen.at(1)));
     QVERIFY(!damaged->isDamaged());
     QVERIFY(damaged->frontPath.startsWith(VwMovRepair::repairedFolder()));
     QCOMPARE(m_table->delegate()->cellText(1, VwWidgetVideoList::COLUMN_TYPE), QStringLiteral("常時"));
@@ -627,7 +607,7 @@ void TestVwFrameList::closeWhileAsked()
     QVERIFY(QDir().mkpath(target));
     QVERIFY(hxWriteFile(target + '/' + kFrontCopy, "old"));
     QVERIFY(backUp(target, {"close"}));
-    QCOMPARE(m_answerer->seen, QStringList({"folder", "overwrite:" + kFrontCopy}));
+    QCOMPARE(m_seen, QStringList({"folder", "overwrite:" + kFrontCopy}));
     QCOMPARE(hxReadFile(target + '/' + kFrontCopy), QByteArray("old"));
     QVERIFY(!QFile::exists(target + '/' + kRearCopy));
 }

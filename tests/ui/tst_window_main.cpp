@@ -1,5 +1,6 @@
 #include "hx_button.h"
 #include "hx_frame_title.h"
+#include "hx_modal_answerer.h"
 #include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_frame_eq.h"
@@ -27,7 +28,6 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 Q_DECLARE_METATYPE(VwApp::Event)
 
@@ -592,13 +592,10 @@ void TestWindowMain::infoCommandOpensPopup()
 {
     QFETCH(bool, byKey);
     QString opened;
-    QTimer::singleShot(0, this, [&] {
-        auto *popup = qobject_cast<VwPopupInfo *>(QApplication::activeModalWidget());
-        if (!popup)
-            return;
+    HxModalAnswerer answerer({HxModalAnswerer::on<VwPopupInfo>([&opened](VwPopupInfo *popup) {
         opened = popup->findChild<QLabel *>(QStringLiteral("text_normal_label"))->text();
         popup->okButton()->click();
-    });
+    })});
     if (byKey)
         QTest::keyClick(window, Qt::Key_F7);
     else
@@ -611,14 +608,10 @@ void TestWindowMain::infoCommandOpensPopup()
 void TestWindowMain::unreadableFoldersAreReported()
 {
     QString told;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&told] {
-        if (auto *popup = qobject_cast<VwPopupMessage *>(QApplication::activeModalWidget())) {
-            told = popup->textLabel()->text();
-            popup->okButton()->click();
-        }
-    });
-    closer.start(10);
+    HxModalAnswerer answerer({HxModalAnswerer::on<VwPopupMessage>([&told](VwPopupMessage *popup) {
+        told = popup->textLabel()->text();
+        popup->okButton()->click();
+    })});
     Q_EMIT VwVideoFileList::instance()->foldersUnreadable(3);
     QTRY_VERIFY(!told.isEmpty());
     QVERIFY2(told.contains(QLatin1Char('3')), qPrintable(told));
