@@ -4,17 +4,11 @@
 #include <QDialog>
 #include <QPointer>
 
-HxModalAnswerer::HxModalAnswerer(const QList<Step> &steps, QObject *parent)
-    : QObject(parent)
-    , m_steps(steps)
+HxModalAnswerer::HxModalAnswerer(const QList<Step> &steps)
+    : m_steps(steps)
 {
     connect(&m_poll, &QTimer::timeout, this, &HxModalAnswerer::poll);
     m_poll.start(10);
-}
-
-void HxModalAnswerer::giveUpAfter(int ms)
-{
-    QTimer::singleShot(ms, this, &HxModalAnswerer::closeAll);
 }
 
 void HxModalAnswerer::closeAll()
@@ -31,15 +25,11 @@ void HxModalAnswerer::poll()
     if (m_pending || !modal || !modal->isVisible())
         return;
     std::function<void(QWidget *)> action;
-    if (!m_steps.isEmpty() && m_steps.first().accepts(modal)) {
+    if (!m_steps.isEmpty() && m_steps.first().accepts(modal))
         action = m_steps.takeFirst().action;
-    } else {
-        for (const Step &step : qAsConst(m_always)) {
-            if (step.accepts(modal)) {
-                action = step.action;
-                break;
-            }
-        }
+    for (int i = 0; !action && i < m_always.size(); ++i) {
+        if (m_always.at(i).accepts(modal))
+            action = m_always.at(i).action;
     }
     if (!action)
         return;

@@ -8,12 +8,11 @@
 
 class QWidget;
 
-// Answers the modal windows a test opens, as a user would: a step waits for
-// the active modal window to be of its kind. Steps given with next() are
-// taken once each, in order; steps given with always() answer every window
-// of their kind while the answerer lives. What a step does runs from the
-// event loop, outside the poll, because a click may open the next modal
-// window and block there.
+// Answers the modal windows a test opens, as a user would. The steps given
+// to the constructor are taken once each, in order, each when the active
+// modal window is of its kind; those given to always() answer every window
+// of their kind. A step runs from the event loop, outside the poll, because
+// a click may open the next modal window and block there.
 class HxModalAnswerer : public QObject
 {
 public:
@@ -28,19 +27,10 @@ public:
                 [action](QWidget *modal) { action(static_cast<T *>(modal)); }};
     }
 
-    explicit HxModalAnswerer(const QList<Step> &steps = {}, QObject *parent = nullptr);
-
-    void next(const Step &step) { m_steps.append(step); }
-    void always(const Step &step) { m_always.append(step); }
+    explicit HxModalAnswerer(const QList<Step> &steps = {});
     template <typename T>
-    void always(const std::function<void(T *)> &action) { always(on<T>(action)); }
-
-    // A step that never matches closes every modal window after `ms`, so that
-    // the test fails instead of staying in a modal loop.
-    void giveUpAfter(int ms);
-    // Every step taken and answered.
+    void always(const std::function<void(T *)> &action) { m_always.append(on<T>(action)); }
     bool finished() const { return m_steps.isEmpty() && !m_pending; }
-
     static void closeAll();
 
 private:
