@@ -8,6 +8,7 @@
 #include "window_main.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
@@ -38,6 +39,17 @@ inline VwVideoItem *hxListedItem(const QString &name)
             return item.data();
     }
     return nullptr;
+}
+
+// Saves a picture of `widget` as `name` in the folder HX_SCREENSHOT_DIR
+// names, for a person to look at; true when no folder is named.
+inline bool hxSaveScreenshot(QWidget *widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("HX_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return true;
+    qInfo("%s", qPrintable(QDir(folder).filePath(name)));
+    return QDir().mkpath(folder) && widget->grab().save(QDir(folder).filePath(name));
 }
 
 // Runs `action` and waits until `player` announces `event`, for `item` when

@@ -59,7 +59,6 @@ private:
     QString fakeOffice(const QString &name, const QString &body);
     qint64 startedOffice(const QString &name) const;
     static bool groupGone(qint64 group);
-    void saveShot(QWidget *widget, const QString &name);
     void checkWorkbook(const QJsonObject &result, const QJsonObject &form, const QString &language);
     QStringList leftovers(const QString &folder) const;
 
@@ -100,7 +99,7 @@ void TestExcelReport::initTestCase()
     m_answerer.always<VwPopupMessage>([this](VwPopupMessage *message) {
         m_messages << message->textLabel()->text();
         if (!m_messageShot.isEmpty())
-            saveShot(message, m_messageShot);
+            QVERIFY(hxSaveScreenshot(message, m_messageShot));
         message->accept();
     });
     m_answerer.always<QFileDialog>([this](QFileDialog *dialog) {
@@ -144,14 +143,6 @@ qint64 TestExcelReport::startedOffice(const QString &name) const
 bool TestExcelReport::groupGone(qint64 group)
 {
     return ::kill(pid_t(-group), 0) != 0 && errno == ESRCH;
-}
-
-void TestExcelReport::saveShot(QWidget *widget, const QString &name)
-{
-    const QImage image = widget->grab().toImage();
-    QVERIFY(!image.isNull());
-    QVERIFY(image.save(m_shots.filePath(name)));
-    qInfo("%s", qPrintable(m_shots.filePath(name)));
 }
 
 QStringList TestExcelReport::leftovers(const QString &folder) const
@@ -400,7 +391,7 @@ void TestExcelReport::reports()
             if (value < 200 || std::exchange(shot, true))
                 return;
             dialog->onUpdateValue(value);
-            saveShot(dialog, QStringLiteral("report_progress_%1.png").arg(suffix));
+            QVERIFY(hxSaveScreenshot(dialog, QStringLiteral("report_progress_%1.png").arg(suffix)));
         });
         QVERIFY(ended.count() > 0 || ended.wait(600000));
         QVERIFY(shot);

@@ -446,12 +446,9 @@ void TestStillCapture::existingFilesAndRetry()
 {
     QFETCH(int, language);
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_TYPE(language));
-    const QString shots = QFile::decodeName(qgetenv("HX_SCREENSHOT_DIR"));
-    const auto shoot = [&](const QString &name) {
-        return [shots, name](QWidget *widget) {
-            if (!shots.isEmpty())
-                QVERIFY(QDir().mkpath(shots) && widget->grab().save(
-                    QDir(shots).filePath(name + QLatin1Char('_') + QTest::currentDataTag() + QStringLiteral(".png"))));
+    const auto shoot = [](const QString &name) {
+        return [name](QWidget *widget) {
+            QVERIFY(hxSaveScreenshot(widget, name + QLatin1Char('_') + QTest::currentDataTag() + QStringLiteral(".png")));
         };
     };
     const QStringList names = {"shot_前方.jpg", "shot_後方.jpg"};

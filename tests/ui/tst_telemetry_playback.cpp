@@ -45,7 +45,6 @@ private:
     void screenshots(const QString &name);
 
     QTemporaryDir m_dir;
-    QString m_screenshotDir;
     WindowMain *m_window = nullptr;
     VwFrameGraph *m_graphPanel = nullptr;
     HxFrameGPS *m_gps = nullptr;
@@ -56,7 +55,6 @@ void TestTelemetryPlayback::initTestCase()
     QVERIFY(m_dir.isValid());
     HX_MAKE_CARD({"--small", "--duration", "12", "--quiet", m_dir.filePath(QStringLiteral("card"))});
 
-    m_screenshotDir = QFile::decodeName(qgetenv("HX_SCREENSHOT_DIR"));
     m_window = hxShowMainWindow();
     QVERIFY(m_window);
     m_graphPanel = m_window->frameLeft->graphPanel;
@@ -100,16 +98,10 @@ qint64 TestTelemetryPlayback::pausedSeek(qint64 position)
 
 void TestTelemetryPlayback::screenshots(const QString &name)
 {
-    if (m_screenshotDir.isEmpty())
-        return;
-    QDir().mkpath(m_screenshotDir);
     for (int language : {1, 2}) {
         VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_TYPE(language));
         QCoreApplication::processEvents();
-        const QString file =
-            QStringLiteral("%1/%2_%3.png").arg(m_screenshotDir, name, language == 1 ? "ja" : "en");
-        QVERIFY(m_window->grab().save(file));
-        qInfo("%s", qPrintable(file));
+        QVERIFY(hxSaveScreenshot(m_window, QStringLiteral("%1_%2.png").arg(name, language == 1 ? "ja" : "en")));
     }
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_JAPANESE);
 }
