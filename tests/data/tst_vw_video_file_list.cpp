@@ -110,8 +110,6 @@ private Q_SLOTS:
     void sampleCard();
     void scan_data();
     void scan();
-    void pairing_data();
-    void pairing();
     void unreadableFolderNames();
     void signalOrder();
     void progress_data();
@@ -273,38 +271,59 @@ void TestVwVideoFileList::scan_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("records");
+    // The first record's length; 0: not checked.
+    QTest::addColumn<quint32>("durationMs");
 
     QTest::newRow("mixed-case pair")
         << QStringList{"norm230415-081502f.mp4=F", "NORM230415-081502R.MP4=R"}
-        << QStringList{"norm230415-081502f.mp4|NORM230415-081502R.MP4"};
+        << QStringList{"norm230415-081502f.mp4|NORM230415-081502R.MP4"} << 0u;
     QTest::newRow("same name in two folders, folders sorted without case")
         << QStringList{"B/PNOR230415-120000F.MP4=F", "a/PNOR230415-120000F.MP4=F"}
-        << QStringList{"a/PNOR230415-120000F.MP4|"};
+        << QStringList{"a/PNOR230415-120000F.MP4|"} << 0u;
     QTest::newRow("subfolders before own files")
         << QStringList{"NORM230420-000000F.MP4=F", "sub/NORM230420-000000F.MP4=F", "sub/NORM230420-000000R.MP4=R"}
-        << QStringList{"sub/NORM230420-000000F.MP4|sub/NORM230420-000000R.MP4"};
+        << QStringList{"sub/NORM230420-000000F.MP4|sub/NORM230420-000000R.MP4"} << 0u;
     QTest::newRow("linked folders are not followed")
         << QStringList{"DCIM/NORM230415-081502F.MP4=F", "DCIM/self=L:.", "DCIM/up=L:..",
                        "DCIM/out=L:../../elsewhere", "../elsewhere/NORM230415-091502F.MP4=F"}
-        << QStringList{"DCIM/NORM230415-081502F.MP4|"};
+        << QStringList{"DCIM/NORM230415-081502F.MP4|"} << 0u;
     QTest::newRow("linked files only when they resolve inside")
         << QStringList{"store/clip.bin=F", "NORM230415-081502F.MP4=L:store/clip.bin",
                        "../elsewhere/clip.bin=R", "NORM230415-081502R.MP4=L:../elsewhere/clip.bin",
                        "NORM230415-091502F.MP4=L:../elsewhere/clip.bin"}
-        << QStringList{"NORM230415-081502F.MP4|"};
+        << QStringList{"NORM230415-081502F.MP4|"} << 0u;
     QTest::newRow("time order, then type")
         << QStringList{"PEVE230415-081502F.MP4=F", "EVEN230415-081502F.MP4=F", "NORM230415-081502F.MP4=F",
                        "PARK230415-081501F.MP4=F", "MANU230414-235959F.MP4=F", "NORM230231-120000F.MP4=F",
                        "NORM230303-110000F.MP4=F"}
         << QStringList{"NORM230303-110000F.MP4|", "NORM230231-120000F.MP4|", "MANU230414-235959F.MP4|",
                        "PARK230415-081501F.MP4|", "NORM230415-081502F.MP4|", "EVEN230415-081502F.MP4|",
-                       "PEVE230415-081502F.MP4|"};
+                       "PEVE230415-081502F.MP4|"}
+        << 0u;
+
+    const QString front = QStringLiteral("NORM230419-000000F.MP4");
+    const QString rear = QStringLiteral("NORM230419-000000R.MP4");
+    QTest::newRow("shorter rear: the front's length")
+        << QStringList{front + "=F:4000", rear + "=R:2000"} << QStringList{front + '|' + rear} << 4000u;
+    QTest::newRow("rear of 300 ms: front only")
+        << QStringList{front + "=F:4000", rear + "=R:300"} << QStringList{front + '|'} << 4000u;
+    QTest::newRow("rear of 301 ms is kept")
+        << QStringList{front + "=F:4000", rear + "=R:301"} << QStringList{front + '|' + rear} << 4000u;
+    QTest::newRow("rear only: its own length")
+        << QStringList{rear + "=R:2000"} << QStringList{'|' + rear} << 2000u;
+    QTest::newRow("front of 300 ms: rear only")
+        << QStringList{front + "=F:300", rear + "=R:2000"} << QStringList{'|' + rear} << 2000u;
+    QTest::newRow("damaged rear: kept, the front's length")
+        << QStringList{front + "=F:4000", rear + "=XR"} << QStringList{front + '|' + rear} << 4000u;
+    QTest::newRow("damaged front: kept, the rear's length")
+        << QStringList{front + "=XF", rear + "=R:2000"} << QStringList{front + '|' + rear} << 2000u;
 }
 
 void TestVwVideoFileList::scan()
 {
     QFETCH(QStringList, files);
     QFETCH(QStringList, records);
+    QFETCH(quint32, durationMs);
 
     const QString root = layOut(files);
     VwVideoFileList list;
@@ -312,48 +331,13 @@ void TestVwVideoFileList::scan()
     QVERIFY(loadAndWait(list, recorder, root));
     QCOMPARE(describe(list, root), records);
     QCOMPARE(list.allItems().size(), records.size());
+    if (durationMs)
+        QCOMPARE(list.allItems().first()->durationMs, durationMs);
     QCOMPARE(VwSettings::instance()->recentPath(), root);
     for (const VwVideoItemPtr &item : list.allItems()) {
         QVERIFY(item->durationMs > VwVideoItem::kMinDurationMs);
         QCOMPARE(item->thread(), list.thread());
     }
-}
-
-void TestVwVideoFileList::pairing_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("record");
-    QTest::addColumn<quint32>("durationMs");
-
-    const QString front = QStringLiteral("NORM230419-000000F.MP4");
-    const QString rear = QStringLiteral("NORM230419-000000R.MP4");
-    QTest::newRow("shorter rear: the front's length")
-        << QStringList{front + "=F:4000", rear + "=R:2000"} << front + '|' + rear << 4000u;
-    QTest::newRow("rear of 300 ms: front only")
-        << QStringList{front + "=F:4000", rear + "=R:300"} << front + '|' << 4000u;
-    QTest::newRow("rear of 301 ms is kept")
-        << QStringList{front + "=F:4000", rear + "=R:301"} << front + '|' + rear << 4000u;
-    QTest::newRow("rear only: its own length") << QStringList{rear + "=R:2000"} << '|' + rear << 2000u;
-    QTest::newRow("front of 300 ms: rear only")
-        << QStringList{front + "=F:300", rear + "=R:2000"} << '|' + rear << 2000u;
-    QTest::newRow("damaged rear: kept, the front's length")
-        << QStringList{front + "=F:4000", rear + "=XR"} << front + '|' + rear << 4000u;
-    QTest::newRow("damaged front: kept, the rear's length")
-        << QStringList{front + "=XF", rear + "=R:2000"} << front + '|' + rear << 2000u;
-}
-
-void TestVwVideoFileList::pairing()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, record);
-    QFETCH(quint32, durationMs);
-
-    const QString root = layOut(files);
-    VwVideoFileList list;
-    Recorder recorder(&list);
-    QVERIFY(loadAndWait(list, recorder, root));
-    QCOMPARE(describe(list, root), QStringList{record});
-    QCOMPARE(list.allItems().first()->durationMs, durationMs);
 }
 
 void TestVwVideoFileList::unreadableFolderNames()
