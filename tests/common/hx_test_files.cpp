@@ -2,6 +2,7 @@
 
 #include "hx_test_sandbox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,7 +17,8 @@ QByteArray hxReadFile(const QString &path)
 bool hxWriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+        && file.write(bytes) == bytes.size();
 }
 
 QString hxMakeCard(const QStringList &arguments, bool *missing)

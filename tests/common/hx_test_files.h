@@ -10,6 +10,7 @@
 // The file's bytes, or "<absent>" when it cannot be read, so that a missing
 // file never compares equal to an empty one.
 QByteArray hxReadFile(const QString &path);
+// Writes the file, making its folder first.
 bool hxWriteFile(const QString &path, const QByteArray &bytes);
 
 // Runs make_card with the arguments (the card's folder last). Returns an

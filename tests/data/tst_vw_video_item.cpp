@@ -1,4 +1,5 @@
 #include "hx_test_fifo.h"
+#include "hx_test_files.h"
 #include "mov_builder.h"
 #include "vw_format_mov.h"
 #include "vw_video_item.h"
@@ -61,12 +62,7 @@ void TestVwVideoItem::initTestCase()
 QString TestVwVideoItem::write(const QString &name, const QByteArray &bytes)
 {
     const QString path = m_dir.filePath(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    file.write(bytes);
-    return path;
+    return hxWriteFile(path, bytes) ? path : QString();
 }
 
 void TestVwVideoItem::parseRecordingName_data()

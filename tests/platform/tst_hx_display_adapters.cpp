@@ -17,23 +17,16 @@ private Q_SLOTS:
     void noAdapters();
 
 private:
-    static void writeFile(const QString &path, const QByteArray &bytes);
     static void addDevice(const QDir &root, const QString &address, const char *deviceClass,
                           const char *vendor, const char *device);
 };
 
-void TstHxDisplayAdapters::writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QVERIFY(hxWriteFile(path, bytes));
-}
-
 void TstHxDisplayAdapters::addDevice(const QDir &root, const QString &address, const char *deviceClass,
                                      const char *vendor, const char *device)
 {
-    writeFile(root.filePath(address + QStringLiteral("/class")), QByteArray(deviceClass) + '\n');
-    writeFile(root.filePath(address + QStringLiteral("/vendor")), QByteArray(vendor) + '\n');
-    writeFile(root.filePath(address + QStringLiteral("/device")), QByteArray(device) + '\n');
+    QVERIFY(hxWriteFile(root.filePath(address + QStringLiteral("/class")), QByteArray(deviceClass) + '\n'));
+    QVERIFY(hxWriteFile(root.filePath(address + QStringLiteral("/vendor")), QByteArray(vendor) + '\n'));
+    QVERIFY(hxWriteFile(root.filePath(address + QStringLiteral("/device")), QByteArray(device) + '\n'));
 }
 
 void TstHxDisplayAdapters::legacyChipset_data()
@@ -73,17 +66,17 @@ void TstHxDisplayAdapters::descriptionsFromSysfs()
     addDevice(devices, QStringLiteral("0000:03:00.0"), "0x030200", "0x1af4", "0x1050");
 
     const QString ids = dir.filePath(QStringLiteral("pci.ids"));
-    writeFile(ids, "# comment\n"
-                   "10de  NVIDIA Corporation\n"
-                   "\t2504  GA106 [GeForce RTX 3060 Lite Hash Rate]\n"
-                   "\t\t1458 4074  a subsystem\n"
-                   "1af4  Red Hat, Inc.\n"
-                   "\t1050  Virtio 1.0 GPU\n"
-                   "8086  Intel Corporation\n"
-                   "\t2922  82801IR/IO/IH (ICH9R/DO/DH) 6 port SATA Controller [AHCI mode]\n"
-                   "\t2e32  4 Series Chipset Integrated Graphics Controller\n"
-                   "C 03  Display controller\n"
-                   "\t00  VGA compatible controller\n");
+    QVERIFY(hxWriteFile(ids, "# comment\n"
+                             "10de  NVIDIA Corporation\n"
+                             "\t2504  GA106 [GeForce RTX 3060 Lite Hash Rate]\n"
+                             "\t\t1458 4074  a subsystem\n"
+                             "1af4  Red Hat, Inc.\n"
+                             "\t1050  Virtio 1.0 GPU\n"
+                             "8086  Intel Corporation\n"
+                             "\t2922  82801IR/IO/IH (ICH9R/DO/DH) 6 port SATA Controller [AHCI mode]\n"
+                             "\t2e32  4 Series Chipset Integrated Graphics Controller\n"
+                             "C 03  Display controller\n"
+                             "\t00  VGA compatible controller\n"));
 
     const HxDisplayAdapters adapters(devices.path(), {dir.filePath(QStringLiteral("missing.ids")), ids});
     const QStringList expected = {

@@ -27,9 +27,7 @@ private:
 
 void TstHxRemovableMedia::writeFile(const QString &relative, const QByteArray &bytes)
 {
-    const QString file = path(relative);
-    QDir().mkpath(QFileInfo(file).path());
-    QVERIFY(hxWriteFile(file, bytes));
+    QVERIFY(hxWriteFile(path(relative), bytes));
 }
 
 void TstHxRemovableMedia::addDisk(const QString &disk, bool removable, qint64 size,

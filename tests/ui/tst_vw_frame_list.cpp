@@ -528,7 +528,6 @@ void TestVwFrameList::backupFailures()
     const QString source = playCopy(cardPulled ? QStringLiteral("pulled while asked") : QStringLiteral("full"));
     QVERIFY(!source.isEmpty());
     const QString target = m_dir.filePath(cardPulled ? QStringLiteral("pulled target") : QStringLiteral("full target"));
-    QVERIFY(QDir().mkpath(target));
     QVERIFY(hxWriteFile(target + '/' + kFrontCopy, "old"));
     QVERIFY(hxWriteFile(target + '/' + kRearCopy, "old"));
     if (cardPulled)
@@ -604,7 +603,6 @@ void TestVwFrameList::closeWhileAsked()
 {
     QVERIFY(!playCopy(QStringLiteral("closing")).isEmpty());
     const QString target = m_dir.filePath(QStringLiteral("closing target"));
-    QVERIFY(QDir().mkpath(target));
     QVERIFY(hxWriteFile(target + '/' + kFrontCopy, "old"));
     QVERIFY(backUp(target, {"close"}));
     QCOMPARE(m_seen, QStringList({"folder", "overwrite:" + kFrontCopy}));
