@@ -217,6 +217,14 @@ void TstAcceptance::initTestCase()
     QString error;
     QVERIFY2(m_desktop->start(&error), qPrintable(error));
 
+    const QString opener = m_sandbox->home() + QStringLiteral("/bin/xdg-open");
+    QVERIFY(QDir().mkpath(QFileInfo(opener).path()));
+    QFile script(opener);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho \"$@\" >> \"$HOME/opened.txt\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+
     // The map stays offline: no tile server is ever asked.
     m_documents = m_sandbox->home() + QStringLiteral("/Documents");
     const QString settings = m_documents + QStringLiteral("/KT-LV550N Doc/viewersetup/conf64.ini");
@@ -240,7 +248,11 @@ void TstAcceptance::cleanupTestCase()
 bool TstAcceptance::startViewer(const QStringList &arguments)
 {
     m_viewer = std::make_unique<QProcess>();
-    m_viewer->setProcessEnvironment(m_desktop->environment());
+    // The desktop opens documents with xdg-open; here it notes what it was given.
+    QProcessEnvironment environment = m_desktop->environment();
+    environment.insert(QStringLiteral("PATH"), m_sandbox->home() + QStringLiteral("/bin:")
+                                                   + environment.value(QStringLiteral("PATH")));
+    m_viewer->setProcessEnvironment(environment);
     m_viewer->setProcessChannelMode(QProcess::MergedChannels);
     m_viewer->setStandardOutputFile(m_logPath, QIODevice::Append);
     m_viewer->setWorkingDirectory(m_sandbox->home());
@@ -401,38 +413,354 @@ void TstAcceptance::sliderMovesBothPanes()
 
 void TstAcceptance::pauseStepSwapMirrorZoomFullScreen()
 {
+    QVERIFY(m_desktop->click(on(at::pause)));
+    Codes paused;
+    QVERIFY(waitForCodes(QStringLiteral("paused"), [&](const Codes &c) {
+        const bool still = c.inStep() && c.main == paused.main;
+        paused = c;
+        return still;
+    }));
+    QTest::qWait(500);
+    QCOMPARE(codes(shot(QString())).main, paused.main);
+
+    // Mirrored, the blocks run from the right edge of the main picture.
+    QVERIFY(m_desktop->click(on(at::mirrorMain)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return codes(m_desktop->grab(), true).main == paused.main; }));
+    shot(QStringLiteral("mirrored"));
+    QVERIFY(m_desktop->click(on(at::mirrorMain)));
+    QVERIFY(waitForCodes(QStringLiteral("unmirrored"), [&](const Codes &c) { return c.main == paused.main; }));
+
+    // Swapped, the main pane shows the rear camera, whose picture is
+    // hue-rotated: the left colour bar turns from red to cyan.
+    const auto leftBarIsRed = [this](const QImage &image) {
+        const QRectF picture = HxFrameCode::fittedPicture(on(at::mainPicture), kVideoAspect);
+        int red = 0;
+        for (const double y : {0.55, 0.75, 0.95}) {
+            const QColor colour = image.pixelColor(int(picture.left() + 0.04 * picture.width()),
+                                                   int(picture.top() + y * picture.height()));
+            red += colour.red() > colour.green() + 60 && colour.red() > colour.blue() + 60 ? 1 : 0;
+        }
+        return red >= 2;
+    };
+    QVERIFY(leftBarIsRed(m_desktop->grab()));
+    QVERIFY(m_desktop->click(on(at::swapMain)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return !leftBarIsRed(m_desktop->grab()); }));
+    QVERIFY(waitForCodes(QStringLiteral("swapped"), [&](const Codes &c) { return c.inStep(); }));
+    QVERIFY(m_desktop->click(on(at::swapMain)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return leftBarIsRed(m_desktop->grab()); }));
+
+    // A double click zooms two-fold; dragging towards the bottom right brings
+    // the top-left corner, where the code is, into view, at twice the size.
+    const QRect pane = on(at::mainPicture);
+    QVERIFY(m_desktop->click(pane.center(), 1, 2));
+    const QRectF zoomed(pane.left(), pane.top(), 2.0 * pane.width(), 2.0 * pane.height());
+    const int lowBits = 8;
+    bool zoomOn = false;
+    for (int attempt = 0; attempt < 3 && !zoomOn; ++attempt) {
+        QVERIFY(m_desktop->drag(pane.center(), pane.bottomRight() - QPoint(2, 2)));
+        zoomOn = hxWaitFor(3000, [&] {
+            return HxFrameCode::read(m_desktop->grab(), zoomed, false, lowBits) == (paused.main & 0xFF);
+        });
+    }
+    const QImage zoomShot = shot(QStringLiteral("zoomed-top-left"));
+    QVERIFY2(zoomOn, "the zoomed picture shows the top-left corner at twice the size");
+    // The overview box in the pane's corner marks the zoomed region in red.
+    int marked = 0;
+    for (int y = pane.top(); y < pane.top() + pane.height() / 3; ++y)
+        for (int x = pane.left() + pane.width() * 2 / 3; x < pane.right(); ++x) {
+            const QColor colour = zoomShot.pixelColor(x, y);
+            marked += colour.red() > 180 && colour.green() < 60 && colour.blue() < 60 ? 1 : 0;
+        }
+    QVERIFY2(marked > 20, qPrintable(QString::number(marked)));
+    QVERIFY(m_desktop->click(pane.center(), 1, 2));
+    QVERIFY(waitForCodes(QStringLiteral("zoom-off"), [&](const Codes &c) { return c.main == paused.main; }));
+
+    // Return makes the window fill the screen, Escape brings it back.
+    QVERIFY(m_desktop->keys({QStringLiteral("Return")}));
+    const bool filled = hxWaitFor(5000, [&] { return m_desktop->windowRect(kTitle).size() == kScreen; });
+    shot(QStringLiteral("full-screen"));
+    // The window lays itself out for full screen, but never asks the window
+    // manager for it (_NET_WM_STATE stays empty), so it keeps its size.
+    QEXPECT_FAIL("", "full screen is not requested from the window manager", Continue);
+    QVERIFY(filled);
+    QVERIFY(m_desktop->keys({QStringLiteral("Escape")}));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return m_desktop->windowRect(kTitle).size() == kWindowSize; }));
+    m_window = m_desktop->windowRect(kTitle);
+    QVERIFY(waitForCodes(QStringLiteral("full-screen-left"), [&](const Codes &c) { return c.main == paused.main && c.inStep(); }));
+
+    // The file step buttons go to the next recording and back, playing.
+    const QString first = shownFile();
+    QVERIFY(m_desktop->click(on(at::nextFile)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return shownFile().endsWith(QLatin1String("NORM260415-081502F.MP4")); }));
+    QVERIFY(waitForCodes(QStringLiteral("next-file"), [&](const Codes &c) { return c.inStep(); }));
+    QVERIFY(m_desktop->click(on(at::previousFile)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return shownFile() == first; }));
+    Codes playing;
+    QVERIFY(waitForCodes(QStringLiteral("previous-file"), [&](const Codes &c) {
+        const bool moving = c.inStep() && playing.main >= 0 && c.main > playing.main;
+        playing = c;
+        return moving;
+    }));
 }
 
 void TstAcceptance::telemetryFollowsPlayback()
 {
+    // Five seconds in, the car speeds up and has a fix.
+    const QRect groove = on(at::sliderGroove);
+    QVERIFY(m_desktop->click(QPoint(groove.left() + groove.width() / 4, groove.center().y())));
+    QVERIFY(waitForCodes(QStringLiteral("telemetry-start"), [](const Codes &c) { return c.inStep() && c.main > 100; }));
+    const QImage before = shot(QStringLiteral("telemetry-before"));
+    QTest::qWait(1000);
+    const QImage after = shot(QStringLiteral("telemetry-after"));
+    for (const QRect &panel : {at::speedDigits, at::gSensorGraph})
+        QVERIFY2(before.copy(on(panel)) != after.copy(on(panel)), "speed digits and G-sensor cursor follow playback");
+
+    QVERIFY(m_desktop->click(on(at::pause)));
+    Codes paused;
+    QVERIFY(waitForCodes(QStringLiteral("telemetry-paused"), [&](const Codes &c) {
+        const bool still = c.inStep() && c.main == paused.main;
+        paused = c;
+        return still;
+    }));
+    const int second = paused.main / kFps;
+    const auto label = [this](const QString &description) {
+        return accessible(QStringLiteral("label"), [&](const HxAccessible &n) { return n.description == description; }).name;
+    };
+    const QString latitude = label(QStringLiteral("Latitude"));
+    const QString longitude = label(QStringLiteral("Longitude"));
+
+    // The route as the card holds it: the telemetry track, one line a second.
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-i"),
+                                            shownFile(), QStringLiteral("-map"), QStringLiteral("0:s:0"),
+                                            QStringLiteral("-f"), QStringLiteral("srt"), QStringLiteral("-")});
+    QVERIFY(ffmpeg.waitForFinished(30000));
+    const QStringList cues = QString::fromUtf8(ffmpeg.readAllStandardOutput()).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
+    QVERIFY(cues.size() >= kRecordingSeconds);
+    QStringList expected;
+    // The labels follow the position reports, a moment behind the picture.
+    for (int s = qMax(0, second - 1); s <= qMin(second + 1, cues.size() - 1); ++s) {
+        const QStringList fields = cues.at(s).split(QLatin1Char('\n')).value(2).split(QLatin1Char(',')).value(0).split(QLatin1Char('/'));
+        expected << fields.value(3) + QLatin1Char(' ') + fields.value(2);
+    }
+    QVERIFY2(expected.contains(latitude + QLatin1Char(' ') + longitude),
+             qPrintable(QStringLiteral("shown %1 %2 at second %3, route %4").arg(latitude, longitude).arg(second).arg(expected.join(QStringLiteral(", ")))));
 }
 
 void TstAcceptance::mapDrawsRouteOffline()
 {
+    QVERIFY(m_desktop->click(on(at::map)));
+    HxAccessible frame;
+    QVERIFY(hxWaitFor(60000, [&] {
+        frame = accessible(QStringLiteral("frame"), [](const HxAccessible &n) { return n.name != kTitle && !n.rect.isEmpty(); });
+        return !frame.rect.isEmpty();
+    }));
+    // The route is a red line on the page.
+    int red = 0;
+    QImage image;
+    const bool drawn = hxWaitFor(60000, [&] {
+        image = m_desktop->grab().copy(frame.rect);
+        red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor colour = image.pixelColor(x, y);
+                red += colour.red() > 170 && colour.green() < 110 && colour.blue() < 110 ? 1 : 0;
+            }
+        return red > 30;
+    });
+    image.save(QStringLiteral("%1/%2-map.png").arg(m_output).arg(++m_shotNumber, 2, 10, QLatin1Char('0')));
+    QVERIFY2(drawn, qPrintable(QStringLiteral("%1 red pixels").arg(red)));
+    QVERIFY(m_desktop->keys({QStringLiteral("alt+F4")}));
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        return accessible(QStringLiteral("frame"), [](const HxAccessible &n) { return n.name != kTitle && !n.rect.isEmpty(); }).rect.isEmpty();
+    }));
 }
 
 void TstAcceptance::stillCaptureOfBothCameras()
 {
+    const Codes shown = codes(shot(QStringLiteral("capture-shown")));
+    QVERIFY(shown.inStep());
+    const QString folder = m_sandbox->home() + QStringLiteral("/stills");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(m_desktop->click(on(at::capture)));
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("変更")));
+    chooseFolder(QStringLiteral("フォルダー変更"), folder);
+    shot(QStringLiteral("capture-dialog"));
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("保存")));
+    QStringList stills;
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        stills = QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+        return stills.size() == 2;
+    }));
+    for (const QString &name : stills) {
+        const QImage still(folder + QLatin1Char('/') + name);
+        QVERIFY2(!still.isNull(), qPrintable(name));
+        const int code = HxFrameCode::read(still, QRectF(QPointF(0, 0), QSizeF(still.size())));
+        const int expected = name.endsWith(QStringLiteral("_前方.jpg")) ? shown.main : shown.sub;
+        QVERIFY2(name.endsWith(QStringLiteral("_前方.jpg")) || name.endsWith(QStringLiteral("_後方.jpg")), qPrintable(name));
+        QVERIFY2(qAbs(code - expected) <= 1, qPrintable(QStringLiteral("%1: %2, shown %3").arg(name).arg(code).arg(expected)));
+    }
 }
 
 void TstAcceptance::reportHoldsWindowPicture()
 {
+    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        QSKIP("LibreOffice (soffice) is not installed: no report");
+    const QString reports = m_documents + QStringLiteral("/KT-LV550N Doc/report");
+    QVERIFY(m_desktop->click(on(at::report)));
+    // The save dialog proposes report_<date>.xls in the report folder.
+    QVERIFY(waitForWindow(QStringLiteral("レポート保存")));
+    shot(QStringLiteral("report-save-dialog"));
+    QVERIFY(m_desktop->keys({QStringLiteral("Return")}));
+    QStringList workbooks;
+    QVERIFY(hxWaitFor(180000, [&] {
+        workbooks = QDir(reports).entryList({QStringLiteral("*.xls")}, QDir::Files);
+        return !workbooks.isEmpty() && QFileInfo::exists(m_sandbox->home() + QStringLiteral("/opened.txt"));
+    }));
+    shot(QStringLiteral("report-done"));
+    QFile workbook(reports + QLatin1Char('/') + workbooks.first());
+    QVERIFY(workbook.open(QIODevice::ReadOnly));
+    const QByteArray bytes = workbook.readAll();
+    // A compound document (the .xls format) with the window's picture, a JPEG, inside.
+    QVERIFY(bytes.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")));
+    // The picture as python3-xlrd finds it in the workbook's drawing group.
+    const QString pictureFile = m_sandbox->home() + QStringLiteral("/report-picture.jpg");
+    const QString extract = QStringLiteral(
+        "import sys\n"
+        "sys.path.insert(0, sys.argv[1])\n"
+        "import report_check\n"
+        "from xlrd import compdoc\n"
+        "stream = compdoc.CompDoc(open(sys.argv[2], 'rb').read(), logfile=open('/dev/null', 'w'))"
+        ".get_named_stream('Workbook')\n"
+        "open(sys.argv[3], 'wb').write(report_check.jpegs(report_check.drawing_group(stream))[0])\n");
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                               {QStringLiteral("-c"), extract,
+                                QString::fromLocal8Bit(qgetenv("HX_SOURCE_DIR")) + QStringLiteral("/tests/ui"),
+                                workbook.fileName(), pictureFile}),
+             0);
+    QImage picture(pictureFile);
+    QVERIFY(!picture.isNull());
+    QVERIFY2(qAbs(double(picture.width()) / picture.height() - double(kWindowSize.width()) / kWindowSize.height()) < 0.05,
+             qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
+    picture.save(QStringLiteral("%1/%2-report-picture.png").arg(m_output).arg(++m_shotNumber, 2, 10, QLatin1Char('0')));
 }
 
 void TstAcceptance::backupOverwritesAfterAsking()
 {
+    const QString front = shownFile();
+    QVERIFY(front.endsWith(QLatin1String("F.MP4")));
+    const QString rear = front.left(front.size() - 5) + QStringLiteral("R.MP4");
+    const QString folder = m_sandbox->home() + QStringLiteral("/backup");
+    QVERIFY(QDir().mkpath(folder));
+    const QString oldCopy = folder + QLatin1Char('/') + QFileInfo(front).fileName();
+    QFile old(oldCopy);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older copy");
+    old.close();
+
+    QVERIFY(m_desktop->click(on(at::backup)));
+    chooseFolder(QStringLiteral("保存"), folder);
+    HxAccessible question;
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        question = accessible(QStringLiteral("label"), [](const HxAccessible &n) {
+            return n.name == QLatin1String("この場所に同じ名前のファイルがあります。");
+        });
+        return !question.rect.isEmpty();
+    }));
+    shot(QStringLiteral("backup-question"));
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("置き換える")));
+    for (const QString &source : {front, rear}) {
+        const QString copy = folder + QLatin1Char('/') + QFileInfo(source).fileName();
+        QVERIFY2(hxWaitFor(kWaitMs, [&] { return fileHash(copy) == fileHash(source); }), qPrintable(copy));
+    }
+    shot(QStringLiteral("backup-done"));
 }
 
 void TstAcceptance::englishThroughTitleBar()
 {
+    QVERIFY(m_desktop->click(on(at::language)));
+    HxAccessible combo;
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        combo = accessible(QStringLiteral("combo box"), [](const HxAccessible &n) { return !n.rect.isEmpty(); });
+        return !combo.rect.isEmpty();
+    }));
+    QVERIFY(m_desktop->click(combo.rect.center()));
+    QTest::qWait(300);
+    QVERIFY(m_desktop->keys({QStringLiteral("Down"), QStringLiteral("Return")}));
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        return accessible(QStringLiteral("combo box"), [](const HxAccessible &n) { return n.name == QLatin1String("English"); }).name == QLatin1String("English");
+    }));
+    shot(QStringLiteral("language-chooser"));
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("確認")));
+
+    // The title bar's tooltips, and the dialogs opened from now on.
+    QStringList tooltips;
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        tooltips.clear();
+        for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+            if (node.role == QLatin1String("push button") && !node.description.isEmpty())
+                tooltips << node.description;
+        return tooltips.contains(QStringLiteral("Report")) && tooltips.contains(QStringLiteral("Map"));
+    }));
+    for (const QString &tooltip : qAsConst(tooltips))
+        QVERIFY2(!tooltip.contains(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}\\x{4e00}-\\x{9fff}]"))), qPrintable(tooltip));
+    QVERIFY(m_desktop->click(on(at::capture)));
+    QVERIFY(hxWaitFor(kWaitMs, [&] {
+        return !accessible(QStringLiteral("label"), [](const HxAccessible &n) { return n.name == QLatin1String("Save capture file in JPEG"); }).rect.isEmpty();
+    }));
+    shot(QStringLiteral("english-capture-dialog"));
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("Cancel")));
 }
 
 void TstAcceptance::damagedRecordingsDoNotStopPlayback()
 {
+    // The damaged recordings are dated last; stepping back from the first
+    // recording wraps to them.
+    QVERIFY(m_desktop->click(on(QPoint(790, 421))));
+    QStringList visited;
+    for (int step = 0; step < 3; ++step) {
+        QTest::qWait(600);
+        QVERIFY(m_desktop->click(on(at::previousFile)));
+        QString file;
+        hxWaitFor(5000, [&] {
+            file = shownFile();
+            return !visited.contains(file) && !file.isEmpty();
+        });
+        visited << file;
+        shot(QStringLiteral("damaged-step-%1").arg(step));
+        QCOMPARE(m_viewer->state(), QProcess::Running);
+    }
+    QVERIFY2(visited.filter(QRegularExpression(QStringLiteral("NORM260415-235[05]02"))).size() >= 1,
+             qPrintable(visited.join(QStringLiteral(", "))));
+    QVERIFY(m_desktop->click(on(at::nextFile)));
+    QVERIFY(m_desktop->click(on(at::nextFile)));
+    Codes playing;
+    QVERIFY(waitForCodes(QStringLiteral("after-damaged"), [&](const Codes &c) {
+        const bool moving = c.inStep() && playing.main >= 0 && c.main > playing.main;
+        playing = c;
+        return moving;
+    }));
 }
 
 void TstAcceptance::closeButtonQuitsCleanly()
 {
+    const QList<qint64> helpers = descendants(m_viewer->processId());
+    QVERIFY(m_desktop->click(on(at::close)));
+    QVERIFY(m_viewer->waitForFinished(30000));
+    QCOMPARE(m_viewer->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_viewer->exitCode(), 0);
+    for (const qint64 pid : helpers)
+        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)), qPrintable(QString::number(pid)));
+
+    QSettings settings(m_documents + QStringLiteral("/KT-LV550N Doc/viewersetup/conf64.ini"), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("APP/LANGUAGE")).toInt(), 2);
+
+    // The lock is free: a new copy starts at once, and closes as cleanly.
+    QVERIFY(startViewer({}));
+    shot(QStringLiteral("second-start"));
+    QVERIFY(m_desktop->click(on(at::close)));
+    QVERIFY(m_viewer->waitForFinished(30000));
+    QCOMPARE(m_viewer->exitCode(), 0);
 }
 
 QTEST_MAIN(TstAcceptance)

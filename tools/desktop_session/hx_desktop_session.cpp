@@ -242,15 +242,32 @@ bool HxDesktopSession::xdotool(const QStringList &arguments, QString *output) co
 
 bool HxDesktopSession::moveMouse(const QPoint &point) const
 {
-    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"),
-                    QString::number(point.x()), QString::number(point.y())});
+    // Not --sync: it waits forever when the pointer is there already.
+    return xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
+                    QString::number(point.y()), QStringLiteral("sleep"), QStringLiteral("0.1")});
 }
 
-bool HxDesktopSession::click(const QPoint &point, int button) const
+bool HxDesktopSession::click(const QPoint &point, int button, int count) const
 {
-    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"),
-                    QString::number(point.x()), QString::number(point.y()),
-                    QStringLiteral("click"), QString::number(button)});
+    return moveMouse(point)
+        && xdotool({QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(count),
+                    QStringLiteral("--delay"), QStringLiteral("80"), QString::number(button)});
+}
+
+bool HxDesktopSession::drag(const QPoint &from, const QPoint &to) const
+{
+    if (!moveMouse(from))
+        return false;
+    QStringList arguments{QStringLiteral("mousedown"), QStringLiteral("1")};
+    constexpr int kSteps = 5;
+    for (int step = 1; step <= kSteps; ++step) {
+        const QPoint point = from + (to - from) * step / kSteps;
+        arguments << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mousemove")
+                  << QString::number(point.x()) << QString::number(point.y());
+    }
+    arguments << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mouseup")
+              << QStringLiteral("1");
+    return xdotool(arguments);
 }
 
 bool HxDesktopSession::keys(const QStringList &names) const

@@ -50,7 +50,9 @@ public:
 
     QImage grab() const;
 
-    bool click(const QPoint &point, int button = 1) const;
+    bool click(const QPoint &point, int button = 1, int count = 1) const;
+    // Presses the left button at `from`, moves to `to` in steps and lets go.
+    bool drag(const QPoint &from, const QPoint &to) const;
     bool moveMouse(const QPoint &point) const;
     bool keys(const QStringList &names) const;
     bool typeText(const QString &text) const;

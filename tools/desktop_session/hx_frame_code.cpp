@@ -18,12 +18,12 @@ QRectF fittedPicture(const QRectF &pane, const QSizeF &videoSize)
                   size.width(), size.height());
 }
 
-int read(const QImage &image, const QRectF &picture, bool mirrored)
+int read(const QImage &image, const QRectF &picture, bool mirrored, int bits)
 {
     const double block = picture.width() / kBlocksAcross;
     const int y = int(picture.top() + block / 2);
     int code = 0;
-    for (int bit = 0; bit < kBits; ++bit) {
+    for (int bit = 0; bit < qMin(bits, kBits); ++bit) {
         const double offset = (bit + 0.5) * block;
         const int x = int(mirrored ? picture.right() - offset : picture.left() + offset);
         if (!image.valid(x, y))

@@ -16,6 +16,7 @@ QRectF fittedPicture(const QRectF &pane, const QSizeF &videoSize);
 // The code in `picture` of `image`, read from the block centres; -1 when a
 // block is neither clearly black nor clearly white (no such picture there).
 // A picture mirrored left to right carries its blocks from the right edge.
-int read(const QImage &image, const QRectF &picture, bool mirrored = false);
+// Only the lowest `bits` are read where the others lie outside the view.
+int read(const QImage &image, const QRectF &picture, bool mirrored = false, int bits = 12);
 
 } // namespace HxFrameCode
