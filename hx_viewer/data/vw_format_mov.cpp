@@ -299,6 +299,7 @@ void MOVFormat::readDuration(durationRecord *out)
     ms = std::min(ms, double(std::numeric_limits<quint32>::max()));
     out->found = 1;
     out->durationMs = quint32(ms);
+    out->indexLast = m_atomOffset[0] + m_atomSize[0] == m_fileSize;
 }
 
 void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)

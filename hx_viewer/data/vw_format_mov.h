@@ -51,6 +51,9 @@ public:
     {
         quint32 found = 0;
         quint32 durationMs = 0;
+        // The movie atom ends the file, as the recorder writes it: then every
+        // atom before it, the sample data among them, was found whole.
+        bool indexLast = false;
     };
 
     // Runs the mode at once. In telemetry mode the decoded text of every

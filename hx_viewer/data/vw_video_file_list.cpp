@@ -1,7 +1,9 @@
 #include "vw_video_file_list.h"
 
 #include "hx_data_log.h"
+#include "vw_mov_repair.h"
 #include "vw_play_loading.h"
+#include "vw_recording_repair.h"
 #include "vw_settings.h"
 #include "vw_video_file_batch.h"
 #include "vw_video_file_list_loader.h"
@@ -195,8 +197,12 @@ void VwVideoFileList::publish(const QList<VwVideoItemPtr> &items)
     applyGroupMask();
     m_loading = false;
     Q_EMIT listUpdateEnd(true);
-    if (!m_visibleItems.isEmpty())
-        Q_EMIT playItemFound(m_visibleItems.first().data(), currentIndex());
+    for (const VwVideoItemPtr &item : qAsConst(m_visibleItems)) {
+        if (!item->isDamaged()) {
+            Q_EMIT playItemFound(item.data(), currentIndex());
+            break;
+        }
+    }
 }
 
 void VwVideoFileList::finishEmptyLoad()
@@ -216,11 +222,14 @@ bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
         return false;
 
     VwVideoItemPtr item(new VwVideoItem(cleanPath, isRear, dateTime));
-    if (item->durationMs <= VwVideoItem::kMinDurationMs)
+    // A damaged recording has no duration but is listed, to be repaired.
+    if (item->durationMs <= VwVideoItem::kMinDurationMs && !item->isDamaged())
         return false;
     item->type = type;
-    if (findPartner(item.data(), &batch) && !item->checkRear())
+    if (findPartner(item.data(), &batch) && !item->checkRear() && !item->isDamaged())
         return true;
+    if (item->isDamaged())
+        VwRecordingRepair::useRepairedCopies(item.data(), VwMovRepair::repairedFolder());
     // Built here, used and destroyed on the list's thread.
     item->moveToThread(thread());
     batch.append(item, key);
@@ -325,15 +334,23 @@ bool VwVideoFileList::adjacentItem(bool forward, VwVideoItem **out, int fromInde
     int target = forward ? index + 1 : index - 1;
     if (target < 0 || m_visibleItems.isEmpty())
         return false;
-    if (target >= m_visibleItems.size()) {
-        // After the last recording comes the first; backwards a stale index finds nothing.
-        if (!forward)
+    // A damaged recording is repaired, not played: the steps pass over it.
+    for (int steps = 0; steps < m_visibleItems.size(); ++steps, target += forward ? 1 : -1) {
+        if (target >= m_visibleItems.size()) {
+            // After the last recording comes the first; backwards a stale index finds nothing.
+            if (!forward)
+                return false;
+            target = 0;
+        }
+        if (target < 0)
             return false;
-        target = 0;
+        if (!m_visibleItems.at(target)->isDamaged()) {
+            if (out)
+                *out = m_visibleItems.at(target).data();
+            return true;
+        }
     }
-    if (out)
-        *out = m_visibleItems.at(target).data();
-    return true;
+    return false;
 }
 
 VwVideoItem *VwVideoFileList::adjacentItem(bool forward) const

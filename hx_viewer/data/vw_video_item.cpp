@@ -2,6 +2,7 @@
 
 #include "hx_data_log.h"
 #include "vw_format_mov.h"
+#include "vw_mov_damage.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -166,8 +167,12 @@ bool VwVideoItem::readDuration(bool rear)
     if (isMovieFile()) {
         MOVFormat::durationRecord record;
         MOVFormat::readMovieDuration(file, &record);
-        read = record.durationMs;
-        durationMs = read;
+        const bool damaged = !record.indexLast && VwMovDamage::isDamaged(file, record.found == 1);
+        (rear || frontPath.isEmpty() ? rearDamaged : frontDamaged) = damaged;
+        read = damaged ? 0 : record.durationMs;
+        // A damaged rear file leaves the front file's duration alone.
+        if (!damaged || !rear)
+            durationMs = read;
     } else if (!rear || durationMs == 0) {
         durationMs = 0;
     }
@@ -181,7 +186,7 @@ bool VwVideoItem::checkRear()
 {
     if (rearPath.isEmpty())
         return false;
-    if (!readDuration(true))
+    if (!readDuration(true) && !rearDamaged)
         rearPath.clear();
     return durationMs > kMinDurationMs;
 }

@@ -48,6 +48,7 @@ public:
     QString durationText() const;
     QString sizeText();
     QString typeLabel() const;
+    bool isDamaged() const { return frontDamaged || rearDamaged; }
 
     // Shorter recordings are not recordings: the recorder leaves such stubs
     // when it is switched off at once.
@@ -61,6 +62,10 @@ public:
     quint64 sizeBytes = 0;
     quint32 durationMs = 0;
     VwSensorInfo *sensorInfo = nullptr;
+    // A power loss cut the file's index off (see VwMovDamage): the record is
+    // listed so that it can be repaired, but the file gives it no duration.
+    bool frontDamaged = false;
+    bool rearDamaged = false;
 
 private:
     bool isMovieFile() const;

@@ -9,6 +9,8 @@
 #include "vw_player.h"
 #include "vw_popup.h"
 #include "vw_popup_message.h"
+#include "vw_popup_repair.h"
+#include "vw_recording_repair.h"
 #include "vw_settings.h"
 #include "vw_style.h"
 #include "vw_video_file_list.h"
@@ -18,6 +20,7 @@
 
 #include <QBoxLayout>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
@@ -25,6 +28,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QtConcurrent>
 
 namespace {
 constexpr int kTableWidth = 390;
@@ -115,6 +119,7 @@ VwFrameList::VwFrameList(QWidget *parent, VwVideoFileList *list, VwPlayer *playe
     connect(m_list, &VwVideoFileList::backupPaused, this, &VwFrameList::onBackupPaused);
     connect(m_list, &VwVideoFileList::backupStarted, this, &VwFrameList::onBackupStarted);
     connect(m_list, &VwVideoFileList::backupEnd, this, &VwFrameList::onBackupEnded);
+    connect(table, &VwWidgetVideoList::repairRequested, this, &VwFrameList::onRepair);
 
     backupShortcut = VwWidgetVideoList::addListShortcut(QKeySequence(Qt::Key_F4), this);
     connect(backupShortcut, &QShortcut::activated, this, &VwFrameList::onBackup);
@@ -133,7 +138,7 @@ HxButton *VwFrameList::addTypeButton(QWidget *row, const QString &name, int mask
 
 bool VwFrameList::isBusy() const
 {
-    return m_list->isLoading() || m_backupRunning;
+    return m_list->isLoading() || m_backupRunning || m_repairRunning;
 }
 
 QString VwFrameList::openablePath(const QMimeData *mime)
@@ -319,6 +324,99 @@ QString VwFrameList::backupFailureText(const QList<VwBackupFailure> &failures)
     return lines.join(QLatin1Char('\n'));
 }
 
+void VwFrameList::onRepair(VwVideoItem *item)
+{
+    const VwVideoItemPtr keep = m_list->sharedItem(item);
+    if (!keep || !keep->isDamaged() || VwKeyEvent::instance()->isKeyHeld() || isBusy())
+        return;
+    VwPopupRepair question(VwApp::instance()->mainWindow, keep->displayName());
+    const int choice = question.exec();
+    QString folder = VwMovRepair::repairedFolder();
+    if (choice == VwPopupRepair::CHOICE_CHOOSE_FOLDER) {
+        folder = VwApp::instance()->browseFolder(folder, true,
+                                                 byLanguage("修復したコピーの保存先", "Folder for the repaired copies"));
+    }
+    if (choice == VwPopupRepair::CHOICE_CANCEL || folder.isEmpty() || isBusy())
+        return;
+    for (const QString &source : {keep->frontPath, keep->rearPath}) {
+        if (!source.isEmpty() && isSameFolder(folder, QFileInfo(source).absolutePath())) {
+            showMessage("録画ファイルと同じフォルダには保存できません。",
+                        "Choose a folder other than the recording's own.");
+            return;
+        }
+    }
+
+    qCDebug(lcHxUi) << "VwFrameList::onRepair" << keep->displayName() << folder;
+    m_repairRunning = true;
+    m_repairCancel = std::make_shared<std::atomic<bool>>(false);
+    VwDialogProgress *progress = VwDialogProgress::showProgress(byLanguage("修復中", "Repairing..."), true, m_list);
+    const std::shared_ptr<std::atomic<bool>> cancel = m_repairCancel;
+    connect(progress, &VwDialogProgress::cancelled, this, [cancel] { *cancel = true; });
+    // Copies are replaced only in the viewer's own folder of repaired copies.
+    const bool overwrite = choice == VwPopupRepair::CHOICE_REPAIR;
+    const QStringList candidates = VwRecordingRepair::referenceCandidates(m_list->allItems());
+    const auto report = [this, cancel](qint64 done, qint64 total) {
+        const int value = total > 0 ? int(done * VwDialogProgress::kRange / total) : 0;
+        QMetaObject::invokeMethod(this, [value] {
+            if (VwDialogProgress *dialog = VwDialogProgress::current())
+                dialog->onUpdateValue(value);
+        }, Qt::QueuedConnection);
+        return !*cancel;
+    };
+
+    auto *watcher = new QFutureWatcher<QList<VwMovRepair::Result>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, keep, folder] {
+        watcher->deleteLater();
+        m_repairRunning = false;
+        m_repairCancel.reset();
+        VwDialogProgress::closeProgress();
+        const QList<VwMovRepair::Result> results = watcher->result();
+        if (VwRecordingRepair::useRepairedCopies(keep.data(), folder))
+            table->viewport()->update();
+        if (!m_closing) {
+            VwPopupMessage popup(VwApp::instance()->mainWindow, byLanguage("修復", "Repair"),
+                                 repairResultText(results, folder));
+            popup.exec();
+        }
+    });
+    watcher->setFuture(QtConcurrent::run([keep, folder, candidates, overwrite, report] {
+        return VwRecordingRepair::repair(*keep, folder, candidates, overwrite, report);
+    }));
+}
+
+QString VwFrameList::repairResultText(const QList<VwMovRepair::Result> &results, const QString &folder)
+{
+    const bool japanese = isJapanese();
+    QStringList lines;
+    bool any = false;
+    for (const VwMovRepair::Result &result : results) {
+        const QString name = QFileInfo(result.outputPath).fileName();
+        const QString reason = VwMovRepair::reasonText(result.reason, japanese);
+        if (!result.recovered()) {
+            lines.append(japanese ? QStringLiteral("%1: 修復できませんでした(%2)。").arg(name, reason)
+                                  : QStringLiteral("%1: nothing could be recovered (%2).").arg(name, reason));
+            continue;
+        }
+        any = true;
+        const QString seconds[] = {QString::number(result.videoSeconds, 'f', 1),
+                                   QString::number(result.audioSeconds, 'f', 1),
+                                   QString::number(result.telemetrySeconds, 'f', 0)};
+        lines.append(japanese ? QStringLiteral("%1: 映像 %2 秒、音声 %3 秒、走行データ %4 秒を復元しました。")
+                                    .arg(name, seconds[0], seconds[1], seconds[2])
+                              : QStringLiteral("%1: %2 s of video, %3 s of sound and %4 s of telemetry recovered.")
+                                    .arg(name, seconds[0], seconds[1], seconds[2]));
+        lines.append(japanese ? QStringLiteral("  %1 秒の位置で途切れています(%2 / %3 バイト、%4)。")
+                                    .arg(seconds[0]).arg(result.cutOffset).arg(result.fileSize).arg(reason)
+                              : QStringLiteral("  It breaks off at %1 s (byte %2 of %3; %4).")
+                                    .arg(seconds[0]).arg(result.cutOffset).arg(result.fileSize).arg(reason));
+    }
+    if (any) {
+        lines.append(japanese ? QStringLiteral("コピーの保存先: %1").arg(QDir::toNativeSeparators(folder))
+                              : QStringLiteral("The copies are in %1").arg(QDir::toNativeSeparators(folder)));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void VwFrameList::onAppEvent(VwApp::Event event, int param)
 {
     Q_UNUSED(param)
@@ -328,6 +426,8 @@ void VwFrameList::onAppEvent(VwApp::Event event, int param)
     m_closing = true;
     if (m_backupRunning)
         m_list->cancelBackup();
+    if (m_repairCancel)
+        *m_repairCancel = true;
     if (m_question)
         m_question->reject();
 }

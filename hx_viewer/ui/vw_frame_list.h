@@ -1,10 +1,14 @@
 #pragma once
 
 #include "vw_backup_failure.h"
+#include "vw_mov_repair.h"
 #include "vw_widget_base.h"
 
 #include <QList>
 #include <QPointer>
+
+#include <atomic>
+#include <memory>
 
 class HxButton;
 class QLabel;
@@ -14,6 +18,7 @@ class QVBoxLayout;
 class VwDialogOverwrite;
 class VwPlayer;
 class VwVideoFileList;
+class VwVideoItem;
 class VwWidgetVideoList;
 
 // The file list panel: the list title with the backup button, the five
@@ -41,6 +46,8 @@ public:
     // The report of a backup that could not copy everything: each file with
     // its reason, and a hint when the recordings' folder has gone away.
     static QString backupFailureText(const QList<VwBackupFailure> &failures);
+    // What a repair recovered from each file and where the copies are.
+    static QString repairResultText(const QList<VwMovRepair::Result> &results, const QString &folder);
 
     QList<HxButton *> typeButtons;
     HxButton *normalButton = nullptr;
@@ -63,6 +70,9 @@ public Q_SLOTS:
     void onBackupEnded();
     void onBackupPaused(bool bPaused);
     void onAppEvent(VwApp::Event event, int param) override;
+    // Asks whether to repair a recording that a power loss cut off, repairs
+    // copies of its damaged files on the pool and then plays it from them.
+    void onRepair(VwVideoItem *item);
     // Every way of opening a card ends here. A recording file opens its
     // folder and plays that recording rather than the first. False when
     // nothing was started.
@@ -82,6 +92,9 @@ private:
     QString m_openedFolder;
     QString m_playFile;
     bool m_backupRunning = false;
+    bool m_repairRunning = false;
+    // Set to stop the repair that runs.
+    std::shared_ptr<std::atomic<bool>> m_repairCancel;
     bool m_closing = false;
     QPointer<VwDialogOverwrite> m_question;
 };

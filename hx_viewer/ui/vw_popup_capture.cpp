@@ -69,7 +69,9 @@ VwPopupCapture::VwPopupCapture(QWidget *parent, QList<QString> *files)
     _buttonLayout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     _okButton = VwButton::create(_buttonBar, _buttonLayout, QStringLiteral("button"), QString(),
                                  QSize(120, 30));
-    _okButton->setText(languageText("save"));
+    // The table's entry reads "保存" in both languages; an English dialog
+    // says Save, as its Cancel says Cancel.
+    _okButton->setText(japanese ? languageText("save") : QStringLiteral("Save"));
     connect(_okButton, &QPushButton::clicked, this, &VwPopupCapture::onOK);
     addFixedSpacer(_buttonLayout, 10, 0);
     _cancelButton = VwButton::create(_buttonBar, _buttonLayout, QStringLiteral("button"),

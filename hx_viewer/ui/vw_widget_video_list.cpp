@@ -172,7 +172,7 @@ void VwWidgetVideoList::startRecording(VwVideoItem *item)
 {
     // Held for the popup below: the list may drop the record meanwhile.
     const VwVideoItemPtr keep = m_list->sharedItem(item);
-    if (!keep)
+    if (!keep || item->isDamaged())
         return;
     if (QFileInfo::exists(item->primaryPath())) {
         m_list->setCurrentItem(item);
@@ -254,7 +254,11 @@ void VwWidgetVideoList::onDoubleClickItem(int row, int column)
 {
     if (column == COLUMN_NUMBER)
         return;
-    startRow(row);
+    VwVideoItem *item = m_list->visibleItems().value(row).data();
+    if (item && item->isDamaged())
+        Q_EMIT repairRequested(item);
+    else
+        startRow(row);
 }
 
 void VwWidgetVideoList::onSelectionChanged(const QItemSelection &selected,

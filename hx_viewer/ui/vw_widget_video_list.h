@@ -60,6 +60,9 @@ public:
 
 Q_SIGNALS:
     void listSelected(VwVideoItem *item);
+    // The user opened a recording that a power loss cut off: it is repaired,
+    // not played.
+    void repairRequested(VwVideoItem *item);
 
 public Q_SLOTS:
     void onPlayEvent(PLAY_EVENT event, VwVideoItem *item);

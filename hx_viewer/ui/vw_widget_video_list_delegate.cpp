@@ -1,6 +1,7 @@
 #include "vw_widget_video_list_delegate.h"
 
 #include "hx_font_substitute.h"
+#include "vw_language.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
@@ -17,9 +18,19 @@ const QColor kBackground(0x73, 0x73, 0x73);
 const QColor kSelectedBackground(0x4C, 0x4C, 0x4C);
 const QColor kText(Qt::white);
 const QColor kSelectedText(0xC5, 0x94, 0x33);
+// The mark of a recording a power loss cut off, in place of its type.
+const QColor kDamagedText(0xFF, 0x7A, 0x5C);
 constexpr int kFontPixels = 12;
 constexpr int kTypeTextShift = 10;
 constexpr int kCellPadding = 4;
+
+QString typeText(const VwVideoItem *item)
+{
+    if (!item->isDamaged())
+        return item->typeLabel();
+    return VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE ? QStringLiteral("破損")
+                                                                              : QStringLiteral("Damaged");
+}
 
 QFont fontOf(const QString &family)
 {
@@ -77,7 +88,7 @@ QString VwWidgetVideoListDelegate::cellText(int row, int column) const
     case VwWidgetVideoList::COLUMN_SIZE:
         return item->sizeText();
     case VwWidgetVideoList::COLUMN_TYPE:
-        return item->typeLabel();
+        return typeText(item);
     default:
         return QString();
     }
@@ -108,5 +119,7 @@ void VwWidgetVideoListDelegate::paintType(QPainter *painter, const QRect &rect,
                                           VwVideoItem *item) const
 {
     painter->setFont(m_typeFont);
-    painter->drawText(rect.adjusted(-kTypeTextShift, 0, 0, 0), Qt::AlignCenter, item->typeLabel());
+    if (item->isDamaged())
+        painter->setPen(kDamagedText);
+    painter->drawText(rect.adjusted(-kTypeTextShift, 0, 0, 0), Qt::AlignCenter, typeText(item));
 }

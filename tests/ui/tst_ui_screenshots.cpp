@@ -16,6 +16,7 @@
 #include "vw_popup.h"
 #include "vw_popup_info.h"
 #include "vw_popup_message.h"
+#include "vw_popup_repair.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_video_list.h"
@@ -82,7 +83,8 @@ void TestUiScreenshots::render_data()
                                "main_card_events",    "popup_info",            "popup_message",
                                "popup_message_long",  "popup_language",        "popup_progress_open",
                                "popup_progress_backup", "popup_overwrite",     "popup_overwrite_all",
-                               "popup_backup_failed", "popup_no_recordings"};
+                               "popup_backup_failed", "popup_no_recordings", "popup_repair",
+                               "popup_repair_result"};
     for (int language : {1, 2}) {
         for (const QString &kind : kinds)
             QTest::addRow("%s_%s", qPrintable(kind), language == 1 ? "ja" : "en") << language << kind;
@@ -270,6 +272,24 @@ void TestUiScreenshots::renderPopup(const QString &kind, const QString &file)
             {{card + QStringLiteral("NORM260415-081502F.MP4"), QString(), error},
              {card + QStringLiteral("NORM260415-081502R.MP4"), QString(), error}});
         popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("注意") : QStringLiteral("Notice"), text));
+    } else if (kind == QLatin1String("repair")) {
+        popup.reset(new VwPopupRepair(parent, QStringLiteral("NORM260415-095502")));
+    } else if (kind == QLatin1String("repair_result")) {
+        VwMovRepair::Result front;
+        front.outcome = VwMovRepair::OUTCOME_COMPLETE;
+        front.reason = VwMovRepair::REASON_CUT;
+        front.outputPath = QStringLiteral("NORM260415-095502F.MP4");
+        front.videoSeconds = 58.0;
+        front.audioSeconds = 58.03;
+        front.telemetrySeconds = 58;
+        front.cutOffset = 29939694;
+        front.fileSize = 29959693;
+        VwMovRepair::Result rear;
+        rear.reason = VwMovRepair::REASON_NO_REFERENCE;
+        rear.outputPath = QStringLiteral("NORM260415-095502R.MP4");
+        popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("修復") : QStringLiteral("Repair"),
+                                       VwFrameList::repairResultText(
+                                           {front, rear}, QStringLiteral("/home/user/Documents/KT-LV550N Doc/backup/repaired"))));
     } else if (kind == QLatin1String("no_recordings")) {
         popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("注意") : QStringLiteral("Notice"),
                                        japanese ? QStringLiteral("録画ファイルが見つかりません。")

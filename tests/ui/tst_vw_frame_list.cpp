@@ -10,6 +10,7 @@
 #include "vw_frame_list.h"
 #include "vw_frame_right.h"
 #include "vw_key_event.h"
+#include "vw_mov_repair.h"
 #include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_popup_message.h"
@@ -159,6 +160,7 @@ private Q_SLOTS:
     void backupFailures_data();
     void backupFailures();
     void backupIntoOwnFolder();
+    void damagedRecording();
     // Last: the panel takes the program as closing from then on.
     void closeWhileAsked();
 
@@ -301,7 +303,8 @@ void TestVwFrameList::loadOnRequest()
         QVERIFY(button->isEnabled());
         QCOMPARE(button->isChecked(), button == m_panel->allButton);
     }
-    QCOMPARE(m_table->rowCount(), 14);
+    // With the two recordings of the card that a power loss cut off.
+    QCOMPARE(m_table->rowCount(), 16);
     QCOMPARE(m_table->selectedRow(), 0);
     const VwWidgetVideoListDelegate *cells = m_table->delegate();
     const QStringList first{"1", "NORM260231-120000", "2026-03-03 12:00:00", cells->cellText(0, 3), "常時"};
@@ -310,7 +313,7 @@ void TestVwFrameList::loadOnRequest()
     QCOMPARE(cells->cellText(2, 1), QStringLiteral("EVEN260415-081630"));
     QCOMPARE(cells->cellText(2, 4), QStringLiteral("衝撃検知"));
     QVERIFY(cells->cellText(0, 3).endsWith(QLatin1String("MB")));
-    QCOMPARE(cells->cellText(14, 1), QString());
+    QCOMPARE(cells->cellText(16, 1), QString());
 }
 
 void TestVwFrameList::typeButtons_data()
@@ -318,11 +321,11 @@ void TestVwFrameList::typeButtons_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("normal") << "type_normal" << 7;
+    QTest::newRow("normal") << "type_normal" << 9;
     QTest::newRow("event") << "type_event" << 2;
     QTest::newRow("manual") << "type_manual" << 2;
     QTest::newRow("parking") << "type_park" << 3;
-    QTest::newRow("all") << "type_all" << 14;
+    QTest::newRow("all") << "type_all" << 16;
 }
 
 void TestVwFrameList::typeButtons()
@@ -621,6 +624,34 @@ void TestVwFrameList::backupIntoOwnFolder()
              QStringList({"folder", "message:録画ファイルと同じフォルダにはバックアップできません。"}));
     QThreadPool::globalInstance()->waitForDone();
     QCOMPARE(started.count(), 0);
+}
+
+void TestVwFrameList::damagedRecording()
+{
+    // The card's main drive cut by a power loss, beside a healthy recording.
+    const QString folder = copyRecordings(QStringLiteral("damaged"),
+                                          {kRecording, QStringLiteral("Normal/NORM260415-095502")});
+    QVERIFY(openAndPlay(folder));
+    VwVideoItem *damaged = visible(1);
+    QCOMPARE(m_list->currentItem(), visible(0));
+    QVERIFY(damaged->isDamaged());
+    QCOMPARE(m_table->delegate()->cellText(1, VwWidgetVideoList::COLUMN_TYPE), QStringLiteral("破損"));
+    m_player->onUserStop();
+
+    // Opened, it offers a repair, repairs copies into the viewer's folder and
+    // tells what was recovered; then it plays from the copies.
+    doubleClick(cellCenter(1, 2));
+    QVERIFY(QTest::qWaitFor([this] { return m_answerer->seen.size() == 2; }, 20000));
+    QVERIFY2(m_answerer->seen.at(0).contains(QStringLiteral("NORM260415-095502 は")), qPrintable(m_answerer->seen.at(0)));
+    QVERIFY2(m_answerer->seen.at(1).contains(QStringLiteral("NORM260415-095502F.MP4: 映像 3.0 秒")),
+             qPrintable(m_answerer->seen.at(1)));
+    QVERIFY(!damaged->isDamaged());
+    QVERIFY(damaged->frontPath.startsWith(VwMovRepair::repairedFolder()));
+    QCOMPARE(m_table->delegate()->cellText(1, VwWidgetVideoList::COLUMN_TYPE), QStringLiteral("常時"));
+
+    m_events.clear();
+    doubleClick(cellCenter(1, 2));
+    QVERIFY(waitLoaded([damaged](VwVideoItem *item) { return item == damaged; }));
 }
 
 void TestVwFrameList::closeWhileAsked()

@@ -2,7 +2,7 @@
 """Writes a deterministic sample memory card of the KT-LV550N recorder.
 
 Usage:
-    make_card [--small] [--count N] [--duration SECONDS] [--link]
+    make_card [--small] [--count N | --damaged] [--duration SECONDS] [--link]
               [--manifest FILE] [--quiet] OUTPUT_FOLDER
 
     OUTPUT_FOLDER     created when missing; files already there are replaced
@@ -16,6 +16,10 @@ Usage:
                       for the main drive and 20 s for the others, 5 s and 3 s
                       with --small)
     --link            with --count, hard-link the copies instead of copying
+    --damaged         instead of the sample card, recordings cut by a power
+                      loss at chosen points (10 s each unless --duration
+                      says otherwise), a healthy recording to take the
+                      codec set-up from, and the uncut originals in Uncut/
     --manifest FILE   also write a JSON description of what was written
     --quiet           no progress lines
 
@@ -63,8 +67,9 @@ class Options:
             self.front_size, self.rear_size = (1920, 1080), (1280, 720)
             self.front_rate, self.rear_rate = "4M", "2500k"
             self.long_duration, self.short_duration = 60.0, 20.0
+        self.damaged_duration = 10.0
         if args.duration is not None:
-            self.long_duration = self.short_duration = args.duration
+            self.long_duration = self.short_duration = self.damaged_duration = args.duration
 
 
 def log(options, text):
@@ -260,6 +265,7 @@ class Card:
         self.videos = {}
         self.recordings = []
         self.extras = []
+        self.damaged = []
         self.pending = []
 
     def video(self, camera, duration):
@@ -346,6 +352,121 @@ def moov_offset(data):
     return len(data)
 
 
+def atoms(data, start, end):
+    """The atoms filling data[start:end]: (type, offset, header size, size)."""
+    offset = start
+    while offset + 8 <= end:
+        size = int.from_bytes(data[offset:offset + 4], "big")
+        kind = data[offset + 4:offset + 8]
+        header = 8
+        if size == 1:
+            size = int.from_bytes(data[offset + 8:offset + 16], "big")
+            header = 16
+        elif size == 0:
+            size = end - offset
+        if size < header or offset + size > end:
+            return
+        yield kind, offset, header, size
+        offset += size
+
+
+def child(data, parent, kind, skip=0):
+    _, offset, header, size = parent
+    for found in atoms(data, offset + header + skip, offset + size):
+        if found[0] == kind:
+            return found
+    return None
+
+
+def sample_tables(data):
+    """For each track its handler type and its samples as (offset, size), in
+    file order."""
+    moov = next((atom for atom in atoms(data, 0, len(data)) if atom[0] == b"moov"), None)
+    tracks = []
+    for trak in atoms(data, moov[1] + moov[2], moov[1] + moov[3]):
+        if trak[0] != b"trak":
+            continue
+        mdia = child(data, trak, b"mdia")
+        hdlr = child(data, mdia, b"hdlr")
+        handler = data[hdlr[1] + hdlr[2] + 8:hdlr[1] + hdlr[2] + 12].decode("ascii")
+        stbl = child(data, child(data, mdia, b"minf"), b"stbl")
+
+        def payload(kind):
+            atom = child(data, stbl, kind)
+            return None if atom is None else atom[1] + atom[2]
+
+        def u32(at):
+            return int.from_bytes(data[at:at + 4], "big")
+
+        stsz = payload(b"stsz")
+        constant, count = u32(stsz + 4), u32(stsz + 8)
+        sizes = [constant] * count if constant else [u32(stsz + 12 + 4 * i) for i in range(count)]
+        stco, wide = payload(b"stco"), False
+        if stco is None:
+            stco, wide = payload(b"co64"), True
+        chunks = [int.from_bytes(data[stco + 8 + i * (8 if wide else 4):][:8 if wide else 4], "big")
+                  for i in range(u32(stco + 4))]
+        stsc = payload(b"stsc")
+        runs = [(u32(stsc + 8 + 12 * i), u32(stsc + 12 + 12 * i)) for i in range(u32(stsc + 4))]
+        samples = []
+        for index, chunk in enumerate(chunks):
+            per_chunk = [per for first, per in runs if first <= index + 1][-1]
+            for _ in range(per_chunk):
+                if len(samples) == count:
+                    break
+                samples.append((chunk, sizes[len(samples)]))
+                chunk += samples[-1][1]
+        tracks.append((handler, samples))
+    return tracks
+
+
+def whole_before(tracks, cut):
+    """Samples of each kind that lie wholly before the cut; for the text track
+    the telemetry samples, not the empty one that ends the track."""
+    kinds = {"vide": "video", "soun": "audio"}
+    counts = {"video": 0, "audio": 0, "text": 0}
+    for handler, samples in tracks:
+        kind = kinds.get(handler, "text")
+        counts[kind] += sum(1 for offset, size in samples
+                            if offset + size <= cut and (kind != "text" or size > 2))
+    return counts
+
+
+def cut_in_sample(tracks, handler, fraction):
+    """The middle of the sample of a track at a fraction of its length; the
+    picture track stands in when the file has no track of that kind."""
+    wanted = [samples for kind, samples in tracks if kind == handler]
+    if not wanted:
+        wanted = [samples for kind, samples in tracks if kind == "vide"]
+    samples = wanted[0]
+    offset, size = samples[min(len(samples) - 1, int(len(samples) * fraction))]
+    return offset + size // 2
+
+
+def write_damaged(card, relative, original, cut, kind, zero_size=False, reference=None):
+    """Writes the first `cut` bytes of a recording as a damaged file, and the
+    manifest's account of what a repair must recover from it."""
+    with open(os.path.join(card.root, original), "rb") as handle:
+        data = handle.read()
+    tracks = sample_tables(data)
+    damaged = bytearray(data[:cut])
+    if zero_size:
+        # The mdat header of a writer that never closed it.
+        mdat = next(atom for atom in atoms(data, 0, len(data)) if atom[0] == b"mdat")
+        damaged[mdat[1]:mdat[1] + 4] = (1 if mdat[2] == 16 else 0).to_bytes(4, "big")
+        if mdat[2] == 16:
+            damaged[mdat[1] + 8:mdat[1] + 16] = bytes(8)
+    target = os.path.join(card.root, relative)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    with open(target, "wb") as handle:
+        handle.write(damaged)
+    entry = {"path": relative, "original": original, "kind": kind, "cut": cut,
+             "whole": whole_before(tracks, cut)}
+    if reference:
+        entry["reference"] = reference
+    card.damaged.append(entry)
+
+
 def write_sample_card(card):
     long_d = card.options.long_duration
     short_d = card.options.short_duration
@@ -385,8 +506,80 @@ def write_sample_card(card):
     card.extra("Normal/DRIVE_0001.MP4", "name does not match", source=source)
     card.extra("Normal/NORM%s-093502F.TXT" % day, "not a video suffix", data=b"not a video\n")
     card.extra("Normal/NORM%s-094002F.MP4" % day, "zero-length file", data=b"")
-    card.extra("Normal/NORM%s-094502F.MP4" % day, "truncated before its movie header",
-               source=source, cut=lambda data: moov_offset(data) // 2)
+    truncated = "Normal/NORM%s-094502F.MP4" % day
+    with open(os.path.join(card.root, source), "rb") as handle:
+        data = handle.read()
+    write_damaged(card, truncated, source, moov_offset(data) // 2, "halfway to its movie header")
+    card.recordings.append({
+        "name": "NORM%s-094502" % day, "type": "NORM", "front": truncated, "rear": None,
+        "duration": None, "rearDuration": None, "entries": 41, "listed": True, "damaged": True,
+        "note": "truncated halfway to its movie header: a damaged recording"})
+    # The main drive cut by a power loss two seconds before its end.
+    name = "NORM%s-095502" % day
+    files = {}
+    for camera in "FR":
+        original = "Normal/NORM%s-081502%s.MP4" % (day, camera)
+        with open(os.path.join(card.root, original), "rb") as handle:
+            tracks = sample_tables(handle.read())
+        files[camera] = "Normal/%s%s.MP4" % (name, camera)
+        write_damaged(card, files[camera], original,
+                      cut_in_sample(tracks, "vide", 1 - 2.0 / long_d), "video sample near the end")
+    card.recordings.append({
+        "name": name, "type": "NORM", "front": files["F"], "rear": files["R"], "duration": None,
+        "rearDuration": None, "entries": 41, "listed": True, "damaged": True,
+        "note": "the main drive cut by a power loss 2 s before its end"})
+
+
+DAMAGE_KINDS = [
+    # (name, track whose sample is cut, where in the recording)
+    ("first-second", "vide", None),
+    ("video", "vide", 0.5),
+    ("audio", "soun", 0.6),
+    ("text", "sbtl", 0.7),
+    ("before-moov", None, None),
+]
+
+
+def write_damaged_card(card):
+    """Recordings cut at chosen points, each front and rear, beside a healthy
+    recording of both cameras and the uncut originals."""
+    duration = card.options.damaged_duration
+    day = "260415"
+    card.recording("Normal", "NORM%s-120000" % day, duration, 200,
+                   note="healthy: the reference for the damaged recordings")
+    originals = []
+    for index, (kind, _, _) in enumerate(DAMAGE_KINDS + [("mdat-zero", None, None),
+                                                        ("faststart", None, None)]):
+        name = "NORM%s-12%02d00" % (day, index + 1)
+        files = card.recording("Uncut", "uncut-" + name, duration, 201 + index, listed=False,
+                               note="uncut original of a damaged recording")
+        originals.append((kind, name, files))
+    card.flush()
+
+    for kind, name, files in originals:
+        for camera, original in files.items():
+            relative = "Normal/%s%s.MP4" % (name, camera)
+            with open(os.path.join(card.root, original), "rb") as handle:
+                data = handle.read()
+            if kind == "faststart":
+                # The index written at the front: the data after it is cut.
+                moved = os.path.join(card.work, "faststart-%s.mp4" % camera)
+                run_ffmpeg(["-i", os.path.join(card.root, original), "-map", "0", "-c", "copy",
+                            "-movflags", "+faststart", "-fflags", "+bitexact", moved])
+                original = "Uncut/uncut-%s%s-faststart.MP4" % (name, camera)
+                shutil.copyfile(moved, os.path.join(card.root, original))
+                with open(moved, "rb") as handle:
+                    data = handle.read()
+                cut = cut_in_sample(sample_tables(data), "vide", 0.7)
+            elif kind in ("before-moov", "mdat-zero"):
+                cut = moov_offset(data)
+            elif kind == "first-second":
+                cut = cut_in_sample(sample_tables(data), "vide", 0.4 / duration)
+            else:
+                handler, fraction = next((h, f) for k, h, f in DAMAGE_KINDS if k == kind)
+                cut = cut_in_sample(sample_tables(data), handler, fraction)
+            write_damaged(card, relative, original, cut, kind, zero_size=kind == "mdat-zero",
+                          reference="Normal/NORM%s-120000%s.MP4" % (day, camera))
 
 
 def write_bulk_card(card, count, link):
@@ -427,6 +620,7 @@ def main():
     parser.add_argument("--count", type=int)
     parser.add_argument("--duration", type=float)
     parser.add_argument("--link", action="store_true")
+    parser.add_argument("--damaged", action="store_true")
     parser.add_argument("--manifest")
     parser.add_argument("--quiet", action="store_true")
     args = parser.parse_args()
@@ -434,6 +628,8 @@ def main():
         parser.error("--duration must be between 0.1 and 3600 seconds")
     if args.count is not None and args.count < 1:
         parser.error("--count must be at least 1")
+    if args.count is not None and args.damaged:
+        parser.error("--count and --damaged exclude each other")
     if shutil.which("ffmpeg") is None:
         sys.exit("make_card: ffmpeg is not installed")
     if not os.path.isfile(FONT):
@@ -446,12 +642,14 @@ def main():
         card = Card(options, root, work)
         if args.count:
             write_bulk_card(card, args.count, args.link)
+        elif args.damaged:
+            write_damaged_card(card)
         else:
             write_sample_card(card)
     if args.manifest:
         with open(args.manifest, "w") as handle:
             json.dump({"root": root, "small": options.small, "recordings": card.recordings,
-                       "extras": card.extras}, handle, indent=1)
+                       "extras": card.extras, "damaged": card.damaged}, handle, indent=1)
     log(options, "wrote %d recordings to %s" % (len(card.recordings), root))
 
 
