@@ -28,7 +28,12 @@ VwApplication::~VwApplication()
 
 bool VwApplication::isOnlyInstance()
 {
-    return m_singleInstance->tryLock();
+    // A lock that cannot be used says nothing about other copies; refusing to
+    // start then would let anyone who can spoil the lock keep the viewer shut.
+    const HxSingleInstance::LockResult result = m_singleInstance->lock();
+    if (result == HxSingleInstance::LockFailed)
+        qCWarning(lcHxApp) << "VwApplication::isOnlyInstance" << "starts without the single-instance lock";
+    return result != HxSingleInstance::HeldElsewhere;
 }
 
 bool VwApplication::activateRunningInstance()

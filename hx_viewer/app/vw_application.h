@@ -18,8 +18,8 @@ public:
     VwApplication(int &argc, char **argv);
     ~VwApplication() override;
 
-    // True when this process now holds the lock; false when another copy holds
-    // it or the lock cannot be taken at all.
+    // False when another copy holds the lock; true when this process now holds
+    // it, and also when the lock cannot be used at all (logged).
     bool isOnlyInstance();
     // Asks the running copy to bring its main window to the front. True when it
     // answered.

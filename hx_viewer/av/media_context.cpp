@@ -2,15 +2,24 @@
 
 #include "hx_av_log.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
+#include <cerrno>
+#include <cstdint>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 namespace av {
@@ -74,6 +83,52 @@ AVCodecContext *openDecoder(AVStream *stream, int threads, int *ffError)
     return ctx;
 }
 
+// The file is read through a descriptor of our own: a name that was a
+// recording when the card was scanned may be a FIFO by now, whose open would
+// block the loader, and the player waiting for it, for good. The descriptor
+// is opened without blocking and kept only when it is a regular file.
+int openRegularFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return AVERROR(errno);
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return AVERROR(EINVAL);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int readFile(void *opaque, uint8_t *buffer, int size)
+{
+    const ssize_t got = ::read(int(reinterpret_cast<intptr_t>(opaque)), buffer, size_t(size));
+    if (got < 0)
+        return AVERROR(errno);
+    return got == 0 ? AVERROR_EOF : int(got);
+}
+
+int64_t seekFile(void *opaque, int64_t offset, int whence)
+{
+    const int fd = int(reinterpret_cast<intptr_t>(opaque));
+    if (whence & AVSEEK_SIZE) {
+        struct stat status;
+        return ::fstat(fd, &status) == 0 ? int64_t(status.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
+}
+
+// Names with a scheme ("http://...") are FFmpeg's to open.
+bool isUrl(const QString &path)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
+    return scheme.match(path).hasMatch();
+}
+
+constexpr int kReadBufferSize = 64 * 1024;
+
 } // namespace
 
 MediaContext::~MediaContext()
@@ -82,6 +137,11 @@ MediaContext::~MediaContext()
     avcodec_free_context(&audio);
     if (format)
         avformat_close_input(&format);
+    if (m_io)
+        av_freep(&m_io->buffer);
+    avio_context_free(&m_io);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 std::shared_ptr<MediaContext> MediaContext::open(const QString &path, int playerIndex, AVError *error,
@@ -98,6 +158,25 @@ std::shared_ptr<MediaContext> MediaContext::open(const QString &path, int player
     media->format->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(cancel);
     // Damaged packets of a recording cut short are dropped instead of decoded.
     media->format->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
+    if (!isUrl(path)) {
+        media->m_fd = openRegularFile(path);
+        if (media->m_fd < 0) {
+            *error = AVError(AVError::OpenError, path, media->m_fd);
+            return nullptr;
+        }
+        auto *buffer = static_cast<unsigned char *>(av_malloc(kReadBufferSize));
+        media->m_io = buffer ? avio_alloc_context(buffer, kReadBufferSize, 0,
+                                                  reinterpret_cast<void *>(intptr_t(media->m_fd)),
+                                                  readFile, nullptr, seekFile)
+                             : nullptr;
+        if (!media->m_io) {
+            av_free(buffer);
+            *error = AVError(AVError::ResourceError, AVERROR(ENOMEM));
+            return nullptr;
+        }
+        media->format->pb = media->m_io;
+        media->format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     int ret = avformat_open_input(&media->format, path.toUtf8().constData(), nullptr, nullptr);
     if (ret < 0) {
         // avformat_open_input frees the context on failure.

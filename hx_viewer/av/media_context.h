@@ -9,6 +9,7 @@
 
 struct AVCodecContext;
 struct AVFormatContext;
+struct AVIOContext;
 struct AVStream;
 
 namespace av {
@@ -40,6 +41,10 @@ public:
 
 private:
     MediaContext() = default;
+
+    // The file's own descriptor and reader, when it is a local file.
+    int m_fd = -1;
+    AVIOContext *m_io = nullptr;
 };
 
 } // namespace av

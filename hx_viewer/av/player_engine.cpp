@@ -70,8 +70,10 @@ PlayerEngine::PlayerEngine(AVPlayer *player)
 PlayerEngine::~PlayerEngine()
 {
     Presenter::instance()->remove(this);
-    m_interrupt = true;
     stopThreads();
+    // Set after stopThreads, which clears it for the next start: a load still
+    // running is cut short instead of waited for.
+    m_interrupt = true;
     joinLoader();
     sws_freeContext(m_sws);
     // Frees the pool once the last picture made from it is gone.
@@ -243,9 +245,9 @@ void PlayerEngine::play()
     clock->updateValue(media->startTime);
 
     // Every start reads from the beginning, also after an earlier run.
-    ++m_serial;
     {
         std::lock_guard<std::mutex> lock(m_demuxMutex);
+        ++m_serial;
         m_seekRequested = true;
         m_seekTarget = media->startTime;
         m_seekAccurate = false;
@@ -273,6 +275,13 @@ void PlayerEngine::pause(bool p)
 {
     if (state == AVPlayer::StoppedState || userPaused == p)
         return;
+    if (!p && status == EndOfMedia) {
+        // Paused at its end, the player plays again from the beginning, as it
+        // does after stopping at its end; its clock would otherwise run on
+        // past the last frame.
+        setStatus(LoadedMedia);
+        setPosition(startMs());
+    }
     userPaused = p;
     {
         std::lock_guard<std::mutex> lock(m_holdMutex);
@@ -376,9 +385,12 @@ void PlayerEngine::stopThreads()
 
 void PlayerEngine::requestSeek(double target, bool accurate)
 {
-    ++m_serial;
     {
+        // Serial and target change together: the demux thread takes them
+        // together under this lock, and must never pair one request's
+        // serial with another's target.
         std::lock_guard<std::mutex> lock(m_demuxMutex);
+        ++m_serial;
         m_seekRequested = true;
         m_seekTarget = target;
         m_seekAccurate = accurate;
@@ -798,8 +810,18 @@ void PlayerEngine::videoLoop()
         item.serial = decoderSerial;
         item.pts = pts;
         item.duration = duration;
+        const bool firstOfSerial = first;
         first = false;
         m_frames.push(std::move(item), stale);
+        if (firstOfSerial && !stale()) {
+            // The first picture after a start or a seek is shown, and
+            // BufferedMedia reported, as soon as the interface thread is
+            // free rather than at the presenter's next look.
+            QMetaObject::invokeMethod(q, [this] {
+                if (m_awaitFirst)
+                    present();
+            }, Qt::QueuedConnection);
+        }
     };
 
     auto handle = [&](AVFrame *decoded) {
@@ -928,6 +950,19 @@ void PlayerEngine::audioLoop()
         }
     };
 
+    const auto atNormalSpeed = [this] { return std::fabs(clock->speed() - 1.0) <= 0.01; };
+    // Away from 1x the sound is silent, but its frames are still taken at the
+    // pace of the clock: dropped at once, they would let the demuxer read far
+    // ahead, and back at 1x the sound would resume only when the clock caught
+    // up with it.
+    auto skip = [&](double pts) {
+        while (!stale() && !atNormalSpeed()
+               && (!clock->isActive() || clock->isPaused() || pts > clock->value())) {
+            std::unique_lock<std::mutex> lock(m_audioMutex);
+            m_audioWake.wait_for(lock, std::chrono::milliseconds(10), stale);
+        }
+    };
+
     while (!m_abort) {
         PacketQueue::Item packet;
         if (!m_audioPackets.get(&packet))
@@ -945,9 +980,11 @@ void PlayerEngine::audioLoop()
         avcodec_send_packet(ctx, packet.packet);
         av_packet_free(&packet.packet);
         while (!stale() && avcodec_receive_frame(ctx, frame) >= 0) {
-            // Sound plays at normal speed only; other speeds are silent.
-            if (std::fabs(clock->speed() - 1.0) > 0.01) {
+            const double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                ? frame->best_effort_timestamp * timeBase : clock->value();
+            if (!atNormalSpeed()) {
                 av_frame_unref(frame);
+                skip(pts);
                 continue;
             }
             if (!swr || frame->format != swrFormat || frame->sample_rate != swrRate
@@ -972,8 +1009,6 @@ void PlayerEngine::audioLoop()
             const int converted = swr_convert(swr, out, capacity,
                                               const_cast<const uint8_t **>(frame->extended_data),
                                               frame->nb_samples);
-            const double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
-                ? frame->best_effort_timestamp * timeBase : clock->value();
             av_frame_unref(frame);
             if (converted > 0)
                 play(pts, converted);

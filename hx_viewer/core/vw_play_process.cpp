@@ -3,9 +3,9 @@
 #include "hx_core_log.h"
 #include "vw_play_loading.h"
 #include "vw_player.h"
+#include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
-#include <QThread>
 #include <QTimer>
 
 // The flag itself lives with the recording list, which reads it and cannot
@@ -33,6 +33,11 @@ void VwPlayProcess::setPlayLoading(bool loading)
     ::playLoading = loading;
 }
 
+VwVideoItem *VwPlayProcess::pendingItem() const
+{
+    return _pendingItem.data();
+}
+
 void VwPlayProcess::connectPlayer()
 {
     connect(_player, &VwPlayer::playEvent, this, &VwPlayProcess::onPlayEvent);
@@ -43,6 +48,7 @@ void VwPlayProcess::onVideoLoadingStart(VwVideoItem *item)
     qCDebug(lcHxCore) << "VwPlayProcess::onVideoLoadingStart" << (item ? item->displayName() : QString());
     setPlayLoading(true);
     _pendingItem = item;
+    _pendingRef = VwVideoFileList::instance()->sharedItem(item);
     _player->stop();
 }
 
@@ -63,9 +69,19 @@ void VwPlayProcess::onPlayEvent(PLAY_EVENT event, VwVideoItem *item)
 
 void VwPlayProcess::onStartNext()
 {
-    QThread::msleep(20);
-    VwVideoItem *item = _pendingItem;
-    _pendingItem = nullptr;
+    const QPointer<VwVideoItem> item = _pendingItem;
+    const VwVideoItemPtr listed = std::move(_pendingRef);
+    _pendingItem.clear();
+    // Nothing waits: an earlier stop took the choice.
+    if (!item)
+        return;
+    // A list rebuilt since the choice no longer offers the record: what the
+    // new list offers comes with a choice of its own.
+    if (listed && !VwVideoFileList::instance()->sharedItem(item)) {
+        qCDebug(lcHxCore) << "VwPlayProcess::onStartNext" << "the chosen recording left the list";
+        setPlayLoading(false);
+        return;
+    }
     _player->onLoad(item);
 }
 

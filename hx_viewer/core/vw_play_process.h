@@ -1,8 +1,10 @@
 #pragma once
 
 #include "vw_play_event.h"
+#include "vw_video_item_ptr.h"
 
 #include <QObject>
+#include <QPointer>
 
 class VwPlayer;
 class VwVideoItem;
@@ -25,7 +27,8 @@ public:
     template <typename ListWidget>
     void attach(ListWidget *list)
     {
-        _pendingItem = nullptr;
+        _pendingItem.clear();
+        _pendingRef.reset();
         if (_attached)
             return;
         _attached = true;
@@ -37,7 +40,7 @@ public:
     static bool playLoading();
     static void setPlayLoading(bool loading);
 
-    VwVideoItem *pendingItem() const { return _pendingItem; }
+    VwVideoItem *pendingItem() const;
 
 public Q_SLOTS:
     void onVideoLoadingStart(VwVideoItem *item);
@@ -51,6 +54,10 @@ private:
     void connectPlayer();
 
     VwPlayer *_player = nullptr;
-    VwVideoItem *_pendingItem = nullptr;
+    // The chosen record, across the stop that takes several turns of the
+    // event loop. The list's reference keeps a listed record alive should
+    // the list be rebuilt meanwhile; a record of someone else's is watched.
+    QPointer<VwVideoItem> _pendingItem;
+    VwVideoItemPtr _pendingRef;
     bool _attached = false;
 };

@@ -29,6 +29,7 @@ constexpr int kSyncIntervalMs = 300;
 constexpr int kSyncRestartMs = 500;
 constexpr int kWaitTries = 100;
 constexpr int kWaitStepMs = 10;
+constexpr int kStartPauseWaitMs = 300;
 
 // A player that takes part in pausing: one that has a file open and runs.
 // A player that stopped at its own end (a rear file shorter than the front
@@ -377,7 +378,6 @@ void VwPlayerBase::onMediaChangedR(MediaStatus status)
     _loadingStage = NotLoading;
     _endReached = false;
     _loaded = true;
-    QThread::msleep(100);
     playOrPause(true);
     Q_EMIT playEvent(PLAY_EVENT_LOADED, _item);
     if (_seekMode == 2) {
@@ -388,14 +388,32 @@ void VwPlayerBase::onMediaChangedR(MediaStatus status)
 
 void VwPlayerBase::onStartPause()
 {
-    for (int tries = 0; tries < 30; ++tries) {
-        const bool ready = _playerF->mediaStatus() == BufferedMedia
+    // Seeks once both players show a picture, or after 300 ms at most. The
+    // wait must not block this thread: the players report on it.
+    const auto ready = [this] {
+        return _playerF->mediaStatus() == BufferedMedia
             && (!_playerR->isLoaded() || _playerR->mediaStatus() == BufferedMedia);
-        if (ready)
-            break;
-        QThread::msleep(kWaitStepMs);
+    };
+    const auto seekToSlider = [this] { seek(_positionSlider ? _positionSlider->value() : 0, false); };
+    if (ready()) {
+        seekToSlider();
+        return;
     }
-    seek(_positionSlider ? _positionSlider->value() : 0, false);
+    auto *wait = new QTimer(this);
+    wait->setSingleShot(true);
+    const auto finish = [this, wait, ready, seekToSlider](bool timedOut) {
+        if (!timedOut && !ready())
+            return;
+        wait->stop();
+        wait->deleteLater();
+        disconnect(_playerF, nullptr, wait, nullptr);
+        disconnect(_playerR, nullptr, wait, nullptr);
+        seekToSlider();
+    };
+    connect(wait, &QTimer::timeout, wait, [finish] { finish(true); });
+    connect(_playerF, &AVPlayer::mediaStatusChanged, wait, [finish] { finish(false); });
+    connect(_playerR, &AVPlayer::mediaStatusChanged, wait, [finish] { finish(false); });
+    wait->start(kStartPauseWaitMs);
 }
 
 // Play and pause
@@ -452,13 +470,11 @@ void VwPlayerBase::playOrPause(bool fromLoad)
         _paused = !_playerF->isPaused();
         switch (_seekMode) {
         case 0:
-            if (!_paused) {
-                const qint64 p = qMax<qint64>(_playerF->position(), 0);
-                _playerF->setPosition(p);
-                if (_playerR->isLoaded())
-                    _playerR->setPosition(p);
-                QThread::msleep(300);
-            }
+            // A resume does not seek: the pause left both players on the
+            // same picture with their clocks on the pair's, so they run on in
+            // step at once. A seek here would only decode those pictures
+            // again, and the cameras would start apart, each when its own
+            // picture was ready.
             _pause(_paused, true, -1);
             break;
         case 2: {
@@ -669,7 +685,6 @@ void VwPlayerBase::onStoppedR()
 
 void VwPlayerBase::finishStop()
 {
-    QThread::msleep(20);
     if (!_endReached) {
         Q_EMIT playEvent(PLAY_EVENT_STOPPED, nullptr);
         return;

@@ -29,8 +29,9 @@ class VideoRenderer;
 // the front player makes sound. A recording without a front file plays its
 // rear file on the front player.
 //
-// Everything runs on the GUI thread; the short waits below block it on
-// purpose, while the players settle into the requested state.
+// Everything runs on the GUI thread. Pausing waits, in 10 ms steps, until the
+// players report the requested state, which ours do at once; nothing else
+// blocks the thread.
 class VwPlayerBase : public QObject
 {
     Q_OBJECT

@@ -37,10 +37,6 @@ constexpr int kStblLevel = 4;
 // The recorder pads text samples into buffers of this size.
 constexpr quint32 kMinTextBuffer = 2048;
 
-// Table entries read at most: more samples than a year of one per second, and
-// small enough that a table always fits in one QByteArray.
-constexpr qint64 kMaxTableEntries = qint64(1) << 25;
-
 // Readings per second of the recorder's 41-entry samples, the highest rate a
 // sample can yield.
 constexpr int kMaxReadingsPerSecond = 40;
@@ -308,6 +304,15 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
     gSamples.clear();
     entriesPerSampleMinusOne = -1;
 
+    // One sample a second: samples past the movie's length are never shown,
+    // so a table that claims millions of them (or points every entry at the
+    // same sample) costs no more than the movie's own seconds.
+    durationRecord movie;
+    readDuration(&movie);
+    const qint64 usableSamples = movie.found
+        ? std::min<qint64>((qint64(movie.durationMs) + 999) / 1000, VwSensorInfo::kMaxFitSeconds)
+        : VwSensorInfo::kMaxFitSeconds;
+
     setPath({kMoov, kTrak, kMdia, kMinf, kStbl, kStsd}, "tx3g");
     findAtomPath(0, m_fileSize, 0);
     if (!m_found || m_atomOffset[kStblLevel] == 0 || m_atomSize[kStblLevel] == 0)
@@ -330,7 +335,7 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
 
     QVector<quint32> sampleSizes;
     if (sampleSize == 0) {
-        const qint64 tableCount = std::min<qint64>({sampleCount, (stszEnd - (stsz + 12)) / 4, kMaxTableEntries});
+        const qint64 tableCount = std::min<qint64>({sampleCount, (stszEnd - (stsz + 12)) / 4, usableSamples});
         QByteArray table(int(tableCount * 4), Qt::Uninitialized);
         if (!readAt(stsz + 12, table.data(), table.size(), &headerBytesRead))
             return;
@@ -348,7 +353,7 @@ void MOVFormat::readTelemetry(QList<QByteArray> *sampleTexts)
     quint32 entryCount = 0;
     if (stco + 8 > stcoEnd || !readU32(stco + 4, &entryCount))
         return;
-    qint64 chunkCount = std::min<qint64>({entryCount, (stcoEnd - (stco + 8)) / 4, kMaxTableEntries});
+    qint64 chunkCount = std::min<qint64>({entryCount, (stcoEnd - (stco + 8)) / 4, usableSamples});
     if (sampleSize == 0)
         chunkCount = qMin<qint64>(chunkCount, sampleSizes.size());
 

@@ -33,5 +33,15 @@ QString VwVideoFileBatch::findFile(const QString &folder, const QString &name)
     if (found.isEmpty())
         return QString();
     const QString path = QDir::cleanPath(folder + QLatin1Char('/') + found);
+    if (!m_scanned.isEmpty() && !m_scanned.contains(path))
+        return QString();
     return QFileInfo(path).isFile() ? path : QString();
+}
+
+void VwVideoFileBatch::setScannedFiles(const QList<QUrl> &urls)
+{
+    m_scanned.clear();
+    m_scanned.reserve(urls.size());
+    for (const QUrl &url : urls)
+        m_scanned.insert(url.toLocalFile());
 }

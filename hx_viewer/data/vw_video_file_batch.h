@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 
 // The records of one load while they are being built. It belongs to the
 // thread that builds them and is handed to the list as a whole once complete,
@@ -21,10 +22,14 @@ public:
     // without regard to case; empty when there is none. Each folder is read
     // once per batch.
     QString findFile(const QString &folder, const QString &name);
+    // Limits findFile to the files a scan accepted: the scan decides which
+    // linked files belong to the opened folder, and a partner is no exception.
+    void setScannedFiles(const QList<QUrl> &urls);
 
     QList<VwVideoItemPtr> items;
 
 private:
     QSet<QString> m_keys;
+    QSet<QString> m_scanned;
     QHash<QString, QHash<QString, QString>> m_folders;
 };

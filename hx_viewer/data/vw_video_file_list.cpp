@@ -2,6 +2,7 @@
 
 #include "hx_data_log.h"
 #include "vw_mov_repair.h"
+#include "vw_card_file.h"
 #include "vw_play_loading.h"
 #include "vw_recording_repair.h"
 #include "vw_settings.h"
@@ -12,11 +13,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kMaxDepth = 5;
@@ -36,6 +46,90 @@ QString batchKey(const QString &path)
 int progressOf(qint64 done, qint64 total)
 {
     return int(done * kProgressMax / total);
+}
+
+// Descriptor of a new empty file beside target, made by this call and by no
+// one else (never a name planted as a link); -1 with the reason in error.
+int temporaryBeside(const QString &target, QString *path, QString *error)
+{
+    const QFileInfo targetInfo(target);
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        *path = targetInfo.dir().filePath(
+            QStringLiteral(".%1.%2.part")
+                .arg(targetInfo.fileName())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        fd = ::open(QFile::encodeName(*path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return fd;
+}
+
+// Gives the finished copy the target's name: 0 or the errno. The name itself
+// is replaced, so a link under it is replaced too, never written through.
+// Without replace an existing name is refused (EEXIST) at the moment of the
+// rename, not at an earlier check.
+int publishCopy(const QString &temporary, const QString &target, bool replace)
+{
+    const QByteArray from = QFile::encodeName(temporary);
+    const QByteArray to = QFile::encodeName(target);
+    if (replace)
+        return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // File systems without that rename: a hard link refuses an existing name too.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST || (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS))
+        return errno;
+    // Neither (FAT): the check comes as late as it can.
+    struct stat status;
+    if (::lstat(to.constData(), &status) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+bool resolvesInside(const QString &path, const QString &root)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return true;
+    return info.canonicalFilePath().startsWith(root + QLatin1Char('/'));
+}
+
+// Subfolders whose names are bytes that the file name encoding cannot turn
+// into text. Qt leaves them out of its listings, so they are counted here
+// from the system's own listing: their recordings cannot be opened.
+int undecodableFolders(const QString &dir)
+{
+    DIR *stream = ::opendir(QFile::encodeName(dir).constData());
+    if (!stream)
+        return 0;
+    int count = 0;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat status;
+        const bool folder = entry->d_type == DT_DIR
+            || (entry->d_type == DT_UNKNOWN
+                && ::fstatat(::dirfd(stream), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISDIR(status.st_mode));
+        if (!folder)
+            continue;
+        if (QFile::encodeName(QFile::decodeName(name)) != name)
+            ++count;
+    }
+    ::closedir(stream);
+    return count;
 }
 } // namespace
 
@@ -60,15 +154,32 @@ VwVideoFileList::~VwVideoFileList()
 }
 
 void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int depth,
-                                   StartTimes *times)
+                                   StartTimes *times, int *unreadableFolders)
 {
     if (!out)
         return;
+    const QString root = QFileInfo(dir).canonicalFilePath();
+    if (!root.isEmpty())
+        collectFilesIn(dir, root, out, depth, times, unreadableFolders);
+}
+
+// Linked folders are not followed: links to "." would multiply the walk
+// beyond measure, and a link to a folder elsewhere would list (and back up)
+// its recordings as if they lay inside the opened folder. A linked file is
+// taken when it resolves inside the opened folder.
+void VwVideoFileList::collectFilesIn(const QString &dir, const QString &root, QList<QUrl> *out,
+                                     int depth, StartTimes *times, int *unreadableFolders)
+{
     const QDir folder(dir);
     if (depth < kMaxDepth) {
-        const QStringList subfolders = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &name : subfolders)
-            collectFiles(QDir::cleanPath(dir + QLatin1Char('/') + name), out, depth + 1, times);
+        const QStringList subfolders =
+            folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+        for (const QString &name : subfolders) {
+            collectFilesIn(QDir::cleanPath(dir + QLatin1Char('/') + name), root, out, depth + 1,
+                           times, unreadableFolders);
+        }
+        if (unreadableFolders)
+            *unreadableFolders += undecodableFolders(dir);
     }
     static const QStringList filters{QStringLiteral("*.MOV"), QStringLiteral("*.MP4")};
     const QStringList files = folder.entryList(filters, QDir::Files);
@@ -77,6 +188,8 @@ void VwVideoFileList::collectFiles(const QString &dir, QList<QUrl> *out, int dep
     QHash<QString, QDateTime> accepted;
     for (const QString &name : files) {
         const QString path = QDir::cleanPath(dir + QLatin1Char('/') + name);
+        if (!resolvesInside(path, root))
+            continue;
         const QString key = batchKey(path);
         QDateTime dateTime;
         const auto partner = accepted.constFind(key);
@@ -102,7 +215,13 @@ bool VwVideoFileList::loadFolder(const QString &path)
     }
     QList<QUrl> urls;
     StartTimes times;
-    collectFiles(path, &urls, 0, &times);
+    int unreadable = 0;
+    collectFiles(path, &urls, 0, &times, &unreadable);
+    if (unreadable > 0) {
+        qCWarning(lcHxData) << "VwVideoFileList::loadFolder" << unreadable
+                            << "folders cannot be read: their names are not text";
+        Q_EMIT foldersUnreadable(unreadable);
+    }
     qCDebug(lcHxData) << "VwVideoFileList::loadFolder" << path << urls.size();
     if (urls.isEmpty())
         return false;
@@ -127,6 +246,7 @@ void VwVideoFileList::load(const QList<QUrl> &urls, const StartTimes &times)
     }
 
     VwVideoFileBatch batch;
+    batch.setScannedFiles(urls);
     const int count = urls.size();
     int lastProgress = -1;
     for (int i = 0; i < count; ++i) {
@@ -226,7 +346,8 @@ bool VwVideoFileList::addFile(VwVideoFileBatch &batch, const QString &path,
     if (item->durationMs <= VwVideoItem::kMinDurationMs && !item->isDamaged())
         return false;
     item->type = type;
-    if (findPartner(item.data(), &batch) && !item->checkRear() && !item->isDamaged())
+    if (findPartner(item.data(), &batch) && !(isRear ? item->checkFront() : item->checkRear())
+        && !item->isDamaged())
         return true;
     if (item->isDamaged())
         VwRecordingRepair::useRepairedCopies(item.data(), VwMovRepair::repairedFolder());
@@ -481,14 +602,20 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
                                             int remaining)
 {
     const QFileInfo targetInfo(target);
-    if (!targetInfo.exists() && !targetInfo.isSymLink())
-        return copyFile(source, target);
+    const bool exists = targetInfo.exists() || targetInfo.isSymLink();
     // Backing a recording up into its own folder names the recording itself:
     // there is nothing to copy, and overwriting would start by deleting it.
-    if (targetInfo.canonicalFilePath() == QFileInfo(source).canonicalFilePath())
+    if (exists && targetInfo.canonicalFilePath() == QFileInfo(source).canonicalFilePath())
         return false;
+    if (exists && !mayReplace(source, target, remaining))
+        return false;
+    return copyFile(source, target, exists, remaining);
+}
 
+bool VwVideoFileList::mayReplace(const QString &source, const QString &target, int remaining)
+{
     if (backupState() & BACKUP_ASK) {
+        const QFileInfo targetInfo(target);
         QString name = targetInfo.baseName();
         QStringList parts = name.split(QLatin1Char('-'), Qt::SkipEmptyParts);
         if (parts.size() == 3) {
@@ -516,34 +643,41 @@ bool VwVideoFileList::copyWithConflictCheck(const QString &target, const QString
     if (state & BACKUP_SKIP)
         return false;
     if (state & BACKUP_OVERWRITE)
-        return copyFile(source, target);
+        return true;
     addFailure(source, target, tr("The file already exists."));
     return false;
 }
 
-bool VwVideoFileList::copyFile(const QString &source, const QString &target)
+bool VwVideoFileList::copyFile(const QString &source, const QString &target, bool replace,
+                               int remaining)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        addFailure(source, target, in.errorString());
+    QString error;
+    const int fd = VwCardFile::openForReading(source, &error);
+    if (fd < 0) {
+        addFailure(source, target, error);
         return false;
     }
+    QFile in;
+    in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const qint64 expected = in.size();
     // The copy goes to a temporary file beside the target and takes the
     // target's name only once complete, so a failed copy leaves nothing under
     // that name and a failed overwrite leaves the old copy as it was.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        addFailure(source, target, out.errorString());
+    QString temporary;
+    const int outFd = temporaryBeside(target, &temporary, &error);
+    if (outFd < 0) {
+        addFailure(source, target, error);
         return false;
     }
+    QFile out;
+    out.open(outFd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
     QByteArray buffer(int(kCopyChunk), Qt::Uninitialized);
     qint64 copied = 0;
     for (;;) {
         const qint64 read = in.read(buffer.data(), kCopyChunk);
         if (read < 0) {
             addFailure(source, target, in.errorString());
-            out.cancelWriting();
+            QFile::remove(temporary);
             return false;
         }
         if (read == 0)
@@ -556,7 +690,7 @@ bool VwVideoFileList::copyFile(const QString &source, const QString &target)
                                    : tr("Only %1 of %2 bytes could be written.")
                                          .arg(copied + written)
                                          .arg(expected));
-            out.cancelWriting();
+            QFile::remove(temporary);
             return false;
         }
         copied += read;
@@ -564,11 +698,29 @@ bool VwVideoFileList::copyFile(const QString &source, const QString &target)
     if (copied != expected) {
         addFailure(source, target,
                    tr("Copied %1 of %2 bytes.").arg(copied).arg(expected));
-        out.cancelWriting();
+        QFile::remove(temporary);
         return false;
     }
-    if (!out.commit()) {
-        addFailure(source, target, out.errorString());
+    if (::fsync(out.handle()) != 0) {
+        addFailure(source, target, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(temporary);
+        return false;
+    }
+    out.close();
+
+    int result = publishCopy(temporary, target, replace);
+    // A file that took the name while the copy ran is asked about like one
+    // that was there before.
+    if (result == EEXIST && !replace) {
+        if (!mayReplace(source, target, remaining)) {
+            QFile::remove(temporary);
+            return false;
+        }
+        result = publishCopy(temporary, target, true);
+    }
+    if (result != 0) {
+        addFailure(source, target, QString::fromLocal8Bit(std::strerror(result)));
+        QFile::remove(temporary);
         return false;
     }
     return true;

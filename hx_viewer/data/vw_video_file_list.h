@@ -64,8 +64,10 @@ public:
     // the names again (building a local time is the costliest step of both).
     using StartTimes = QHash<QString, QDateTime>;
 
+    // Recording files under dir, at most five folder levels down. Folders
+    // that could not be read are added to unreadableFolders when it is given.
     static void collectFiles(const QString &dir, QList<QUrl> *out, int depth,
-                             StartTimes *times = nullptr);
+                             StartTimes *times = nullptr, int *unreadableFolders = nullptr);
     // Scans the folder and starts building its list on the global pool.
     // False when it holds no recording or a load is still running; the list
     // is then left as it was.
@@ -133,13 +135,20 @@ Q_SIGNALS:
     void backupStarted();
     void backupPaused(bool bPaused);
     void backupEnd();
+    // The scan met folders whose recordings cannot be opened: their names
+    // are bytes that are no text in the system's file name encoding.
+    void foldersUnreadable(int count);
 
 private:
+    static void collectFilesIn(const QString &dir, const QString &root, QList<QUrl> *out,
+                               int depth, StartTimes *times, int *unreadableFolders);
     void publishPending();
     void publish(const QList<VwVideoItemPtr> &items);
     void finishEmptyLoad();
     void step(bool forward, int fromIndex);
-    bool copyFile(const QString &source, const QString &target);
+    // Asks about an existing copy when the decision is open; true when it is to be replaced.
+    bool mayReplace(const QString &source, const QString &target, int remaining);
+    bool copyFile(const QString &source, const QString &target, bool replace, int remaining);
     void addFailure(const QString &source, const QString &target, const QString &error);
     void resetBackupDecision();
 

@@ -1,6 +1,7 @@
 #include "vw_video_item.h"
 
 #include "hx_data_log.h"
+#include "vw_card_file.h"
 #include "vw_format_mov.h"
 #include "vw_mov_damage.h"
 
@@ -10,6 +11,8 @@
 
 #include <cmath>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,7 +55,13 @@ FILE *openForReading(const QString &path)
 {
     if (path.isEmpty())
         return nullptr;
-    return std::fopen(QFile::encodeName(path).constData(), "rb");
+    const int fd = VwCardFile::openForReading(path);
+    if (fd < 0)
+        return nullptr;
+    FILE *file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
 } // namespace
@@ -170,24 +179,39 @@ bool VwVideoItem::readDuration(bool rear)
         const bool damaged = !record.indexLast && VwMovDamage::isDamaged(file, record.found == 1);
         (rear || frontPath.isEmpty() ? rearDamaged : frontDamaged) = damaged;
         read = damaged ? 0 : record.durationMs;
-        // A damaged rear file leaves the front file's duration alone.
-        if (!damaged || !rear)
-            durationMs = read;
-    } else if (!rear || durationMs == 0) {
-        durationMs = 0;
     }
     std::fclose(file);
+    // The recording lasts as long as its front file; the length of a rear
+    // file beside it only decides whether the rear file is kept. A damaged
+    // front file has no length of its own: the rear file's stands in.
+    if (!rear || frontPath.isEmpty() || frontDamaged)
+        durationMs = read;
 
     qCDebug(lcHxData) << "VwVideoItem::readDuration" << path << read;
     return read > kMinDurationMs;
 }
 
+// A rear camera that failed leaves stubs beside every front file of the
+// drive: they are dropped, and the recordings play with the front camera.
 bool VwVideoItem::checkRear()
 {
     if (rearPath.isEmpty())
         return false;
     if (!readDuration(true) && !rearDamaged)
         rearPath.clear();
+    return durationMs > kMinDurationMs;
+}
+
+bool VwVideoItem::checkFront()
+{
+    if (frontPath.isEmpty() || rearPath.isEmpty())
+        return false;
+    if (!readDuration(false)) {
+        // A damaged front file stays for the repair.
+        if (!frontDamaged)
+            frontPath.clear();
+        readDuration(true);
+    }
     return durationMs > kMinDurationMs;
 }
 

@@ -39,7 +39,13 @@ public:
     QString primaryPath() const { return frontPath.isEmpty() ? rearPath : frontPath; }
 
     bool readDuration(bool rear);
+    // Whether the record still holds a recording once the file that
+    // findPartner attached is checked: checkRear for the rear file beside a
+    // front one, checkFront for the front file beside a rear one. A partner
+    // that is no recording itself is dropped; the front file, when kept,
+    // gives the duration.
     bool checkRear();
+    bool checkFront();
     void loadSensorInfo();
     QDateTime dateTimeAt(double ratio) const;
     QString captureName(qint64 positionMs) const;

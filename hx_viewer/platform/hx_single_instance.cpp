@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,7 +32,8 @@ HxSingleInstance::HxSingleInstance(const QString &key, const QString &directory,
     : QObject(parent)
 {
     const QString dir = directory.isEmpty() ? defaultDirectory() : directory;
-    m_basePath = QDir(dir).filePath(key + QLatin1Char('-') + QString::number(::getuid()));
+    if (!dir.isEmpty())
+        m_basePath = QDir(dir).filePath(key + QLatin1Char('-') + QString::number(::getuid()));
 }
 
 HxSingleInstance::~HxSingleInstance()
@@ -44,11 +46,27 @@ HxSingleInstance::~HxSingleInstance()
 
 QString HxSingleInstance::defaultDirectory()
 {
-    // Qt makes a private folder of its own when the session has none.
+    // Qt makes a private folder of its own when the session has none, and
+    // gives nothing when that folder belongs to someone else.
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime;
-    return QDir::tempPath();
+
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        return QString();
+    const QString folder = QDir(cache).filePath(QStringLiteral("kt-lv550n-runtime"));
+    QDir().mkpath(cache);
+    const QByteArray name = QFile::encodeName(folder);
+    ::mkdir(name.constData(), 0700);
+    struct stat status;
+    if (::lstat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
+        || status.st_uid != ::geteuid()
+        || ((status.st_mode & 077) != 0 && ::chmod(name.constData(), 0700) != 0)) {
+        qCWarning(lcHxPlatform) << "HxSingleInstance::defaultDirectory" << folder << "is not private";
+        return QString();
+    }
+    return folder;
 }
 
 QString HxSingleInstance::lockPath() const
@@ -61,21 +79,32 @@ QString HxSingleInstance::serverPath() const
     return m_basePath + QStringLiteral(".socket");
 }
 
-bool HxSingleInstance::tryLock()
+HxSingleInstance::LockResult HxSingleInstance::lock()
 {
     if (m_lockFd >= 0)
-        return true;
+        return Locked;
+    if (m_basePath.isEmpty()) {
+        qCWarning(lcHxPlatform) << "HxSingleInstance::lock" << "no private folder for the lock";
+        return LockFailed;
+    }
 
+    // Only a file of this user's, met under the name itself (not through a link).
     const QByteArray path = QFile::encodeName(lockPath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        qCWarning(lcHxPlatform) << "HxSingleInstance::tryLock" << lockPath() << std::strerror(errno);
-        return false;
+        qCWarning(lcHxPlatform) << "HxSingleInstance::lock" << lockPath() << std::strerror(errno);
+        return LockFailed;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        qCWarning(lcHxPlatform) << "HxSingleInstance::lock" << lockPath() << "is not this user's file";
+        ::close(fd);
+        return LockFailed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        qCDebug(lcHxPlatform) << "HxSingleInstance::tryLock held elsewhere" << lockPath();
+        qCDebug(lcHxPlatform) << "HxSingleInstance::lock held elsewhere" << lockPath();
         ::close(fd);
-        return false;
+        return HeldElsewhere;
     }
     m_lockFd = fd;
 
@@ -85,9 +114,9 @@ bool HxSingleInstance::tryLock()
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &HxSingleInstance::onNewConnection);
     if (!m_server->listen(serverPath()))
-        qCWarning(lcHxPlatform) << "HxSingleInstance::tryLock cannot listen" << serverPath()
+        qCWarning(lcHxPlatform) << "HxSingleInstance::lock cannot listen" << serverPath()
                                 << m_server->errorString();
-    return true;
+    return Locked;
 }
 
 void HxSingleInstance::onNewConnection()

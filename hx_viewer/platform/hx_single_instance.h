@@ -21,15 +21,22 @@ public:
                               QObject *parent = nullptr);
     ~HxSingleInstance() override;
 
-    // The user's private runtime folder ($XDG_RUNTIME_DIR), else the temporary folder.
+    // The user's private runtime folder ($XDG_RUNTIME_DIR, or Qt's own in the
+    // temporary folder), else a private folder in the user's cache folder.
+    // Never a folder that other users can write to: whoever creates the lock
+    // file first would keep this user from starting. Empty when none is usable.
     static QString defaultDirectory();
 
     QString lockPath() const;
     QString serverPath() const;
 
-    // True when this process holds the lock now (also when it already held it).
-    // False when another process holds it or the lock file cannot be opened.
-    bool tryLock();
+    enum LockResult {
+        Locked,        // this process holds the lock (also when it already held it)
+        HeldElsewhere, // another process holds it
+        LockFailed,    // the lock file cannot be used: nothing is known of other copies
+    };
+    LockResult lock();
+    bool tryLock() { return lock() == Locked; }
     bool isLocked() const { return m_lockFd >= 0; }
 
     // Asks the holder to bring its window forward and waits for its answer.

@@ -17,6 +17,7 @@
 #include "vw_player.h"
 #include "vw_popup_capture.h"
 #include "vw_popup_info.h"
+#include "vw_popup_message.h"
 #include "vw_report_command.h"
 #include "vw_style.h"
 #include "vw_video_file_list.h"
@@ -83,6 +84,8 @@ WindowMain::WindowMain(QWidget *parent)
             &WindowMain::onLoadingListStart);
     connect(VwVideoFileList::instance(), &VwVideoFileList::listUpdateEnd, this,
             &WindowMain::onLoadingListEnd);
+    connect(VwVideoFileList::instance(), &VwVideoFileList::foldersUnreadable, this,
+            &WindowMain::onFoldersUnreadable, Qt::QueuedConnection);
     connect(VwPlayer::instance(), &VwPlayerBase::positionChanged, mapView,
             &VwWebView::onPositionChanged);
     connect(VwPlayer::instance(), &VwPlayerBase::playEvent, mapView, &VwWebView::onPlayEvent);
@@ -229,6 +232,16 @@ void WindowMain::onLoadingListEnd(bool bLoading)
 {
     if (bLoading)
         VwDialogProgress::closeProgress();
+}
+
+void WindowMain::onFoldersUnreadable(int count)
+{
+    const bool japanese = VwLanguage::instance()->language == VwLanguage::LANGUAGE_JAPANESE;
+    const QString text = japanese
+        ? QStringLiteral("名前を読み取れないフォルダーが%1個あります。\nその中の録画は一覧に表示されません。").arg(count)
+        : QStringLiteral("%1 folder(s) could not be read: their names are not valid text.\nTheir recordings are not listed.").arg(count);
+    VwPopupMessage popup(this, QStringLiteral("注意"), text);
+    popup.exec();
 }
 
 void WindowMain::onStartReport()

@@ -50,6 +50,7 @@ public Q_SLOTS:
     void onFullScreenSub();
     void onMaximize();
     void onLoadingListStart(bool bLoading);
+    void onFoldersUnreadable(int count);
     void onLoadingListEnd(bool bLoading);
     void onStartReport();
     void onStartCapture();

@@ -1,10 +1,13 @@
 #include "hx_test_sandbox.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 // Real processes: the probe program (tests/app/instance_probe.cpp)
 // and the viewer itself, sharing one private runtime folder for the lock.
@@ -19,9 +22,11 @@ private Q_SLOTS:
     void killedHolderLeavesNoLock();
     void viewerRefusesSecondCopy();
     void viewerHoldsTheLock();
+    void unusableLockIsNoRunningCopy();
 
 private:
-    std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments = {});
+    std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments = {},
+                                    const QString &runtime = QString());
     static QByteArray waitForLine(QProcess *process);
     // Runs the probe as a second copy; true when it exited with -42 after the
     // holder answered.
@@ -60,11 +65,23 @@ void TstVwApplication::cleanup()
     m_running.clear();
 }
 
-std::unique_ptr<QProcess> TstVwApplication::start(const QString &program, const QStringList &arguments)
+void TstVwApplication::unusableLockIsNoRunningCopy()
+{
+    // Someone put a folder where the lock file goes: the probe starts (and
+    // says why in its log) instead of ending as a second copy.
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    QVERIFY(QDir(runtime.path()).mkdir(QStringLiteral("MODEL_TYPE_KT_LV550N_64-%1.lock").arg(::getuid())));
+    m_running.push_back(start(m_probe, {}, runtime.path()));
+    QCOMPARE(waitForLine(m_running.back().get()), QByteArray("ready"));
+}
+
+std::unique_ptr<QProcess> TstVwApplication::start(const QString &program, const QStringList &arguments,
+                                                  const QString &runtime)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.isEmpty() ? m_runtime.path() : runtime);
     environment.insert(QStringLiteral("HOME"), m_sandbox.home());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_sandbox.home() + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

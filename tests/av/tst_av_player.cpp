@@ -1,3 +1,4 @@
+#include "hx_test_fifo.h"
 #include "hx_test_media.h"
 
 #include "audio_output.h"
@@ -13,6 +14,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -80,6 +89,27 @@ public:
     }
 };
 
+// While armed, a worker thread woken from a wait holds on to the mutex for
+// a moment before it goes on, as a thread that was slow to be scheduled
+// would: whatever the interface thread does meanwhile happens before the
+// worker looks at what woke it.
+std::atomic<bool> slowWakes{false};
+pthread_t interfaceThread{};
+
+} // namespace
+
+extern "C" int pthread_cond_wait(pthread_cond_t *condition, pthread_mutex_t *mutex)
+{
+    using Wait = int (*)(pthread_cond_t *, pthread_mutex_t *);
+    static const auto next = reinterpret_cast<Wait>(::dlsym(RTLD_NEXT, "pthread_cond_wait"));
+    const int result = next(condition, mutex);
+    if (slowWakes.load() && !::pthread_equal(::pthread_self(), interfaceThread))
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    return result;
+}
+
+namespace {
+
 bool isGrey(const QColor &c)
 {
     return qAbs(c.red() - c.green()) < 12 && qAbs(c.green() - c.blue()) < 12;
@@ -114,12 +144,17 @@ private Q_SLOTS:
     void setFileWhilePlaying();
     void stopWhileLoading_data();
     void stopWhileLoading();
+    void deleteWhileLoading();
+    void soundAfterSlowSpeed_data();
+    void soundAfterSlowSpeed();
+    void playAfterPauseAtEnd();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     bool startAndWaitFirstFrame(AVPlayer &player);
 
     QTemporaryDir m_dir;
+    QScopedPointer<HxTestFifo> m_fifo;
 };
 
 void TestAVPlayer::initTestCase()
@@ -141,6 +176,8 @@ void TestAVPlayer::initTestCase()
     HxTestVideoSpec indexed = coded;
     indexed.fastStart = true;
     QVERIFY2(hxMakeCodedVideo(path("indexed.mp4"), indexed, &error), qPrintable(error));
+    tone.seconds = 8.0;
+    QVERIFY2(hxMakeCodedVideo(path("longtone.mp4"), tone, &error), qPrintable(error));
     QVERIFY2(hxMakeToneAudio(path("sound.m4a"), 2.0, &error), qPrintable(error));
     // Cut short without its index (written last), and with the index first
     // but half of the media data missing.
@@ -153,6 +190,8 @@ void TestAVPlayer::initTestCase()
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("These are not pictures.\n");
     text.close();
+    m_fifo.reset(new HxTestFifo(path("pipe.mp4")));
+    QVERIFY(m_fifo->isValid());
 }
 
 bool TestAVPlayer::startAndWaitFirstFrame(AVPlayer &player)
@@ -175,6 +214,7 @@ void TestAVPlayer::loadOutcome_data()
     QTest::newRow("text") << "notes.txt" << false << int(AVError::OpenError);
     QTest::newRow("sound only") << "sound.m4a" << false << int(AVError::StreamNotFound);
     QTest::newRow("cut without index") << "noindex.mp4" << false << int(AVError::OpenError);
+    QTest::newRow("pipe in place of the file") << "pipe.mp4" << false << int(AVError::OpenError);
 }
 
 void TestAVPlayer::loadOutcome()
@@ -208,6 +248,7 @@ void TestAVPlayer::loadOutcome()
         player.play();
         QTest::qWait(200);
         QCOMPARE(started.count(), 0);
+        QVERIFY(!m_fifo->rescued());
     } else {
         QVERIFY(qAbs(player.duration() - (file == "tone.mp4" ? 3000 : 8000)) <= 100);
     }
@@ -387,6 +428,22 @@ void TestAVPlayer::seeksCollapse()
     // Only the newest target was ever shown.
     QCOMPARE(recorder.shots.size(), before + 1);
     QCOMPARE(recorder.lastCode(), 120);
+
+    // However late the demux thread wakes for the first of two requests,
+    // the second one wins.
+    interfaceThread = ::pthread_self();
+    int wrong = 0;
+    for (int pair = 0; pair < 30; ++pair) {
+        QSignalSpy pairSeeks(&player, &AVPlayer::seekFinished);
+        slowWakes = true;
+        player.setPosition(1000);
+        player.setPosition(6000);
+        slowWakes = false;
+        QVERIFY(pairSeeks.wait(5000));
+        if (recorder.lastCode() != 180)
+            ++wrong;
+    }
+    QCOMPARE(wrong, 0);
 }
 
 void TestAVPlayer::pausedSeekKeepsShownFrame()
@@ -714,6 +771,86 @@ void TestAVPlayer::stopWhileLoading()
     QCOMPARE(started.count(), 0);
     QCOMPARE(stopped.count(), 0);
     QCOMPARE(player.state(), AVPlayer::StoppedState);
+}
+
+void TestAVPlayer::deleteWhileLoading()
+{
+    // A server that takes the connection and never answers keeps the open
+    // waiting; deleting the player must cut it short rather than wait it out.
+    // After a grace time the server closes, so that a player that waits
+    // makes the test fail instead of hang.
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(server, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(server, 1) == 0
+            && ::getsockname(server, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    std::atomic<bool> done{false};
+    std::atomic<bool> closedFirst{false};
+    std::thread closer([&] {
+        for (int step = 0; step < 200 && !done; ++step)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        closedFirst = !done;
+        ::close(server);
+    });
+
+    auto *player = new AVPlayer;
+    player->setFile(QStringLiteral("http://127.0.0.1:%1/recording.mp4").arg(ntohs(address.sin_port)));
+    QVERIFY(player->load());
+    QTest::qWait(300);
+    delete player;
+    done = true;
+    closer.join();
+    QVERIFY(!closedFirst);
+}
+
+void TestAVPlayer::soundAfterSlowSpeed_data()
+{
+    QTest::addColumn<qreal>("speed");
+    QTest::newRow("0.5x") << qreal(0.5);
+    QTest::newRow("0.8x") << qreal(0.8);
+}
+
+void TestAVPlayer::soundAfterSlowSpeed()
+{
+    // Away from 1x the sound is silent; back at 1x it plays again at once
+    // (measured on the player's own clock).
+    QFETCH(qreal, speed);
+    AVPlayer player;
+    CodeRecorder recorder;
+    player.setRenderer(&recorder);
+    QVERIFY(hxLoadAndWait(player, path("longtone.mp4")));
+    QVERIFY(startAndWaitFirstFrame(player));
+    player.setSpeed(speed);
+    QTest::qWait(3000);
+    player.setSpeed(1.0);
+    const qint64 back = player.position();
+    QTRY_VERIFY_WITH_TIMEOUT(player.audio()->bufferedFrames() > 0 || player.position() - back > 200, 5000);
+    QVERIFY2(player.audio()->bufferedFrames() > 0,
+             qPrintable(QStringLiteral("no sound %1 ms after the return to 1x").arg(player.position() - back)));
+}
+
+void TestAVPlayer::playAfterPauseAtEnd()
+{
+    // A player that pauses at its end plays again from the beginning, and
+    // pauses at the end again.
+    AVPlayer player;
+    CodeRecorder recorder;
+    player.setRenderer(&recorder);
+    player.setMediaEndAction(MediaEndAction_Pause);
+    QVERIFY(hxLoadAndWait(player, path("short.mp4")));
+    player.play();
+    QTRY_VERIFY_WITH_TIMEOUT(player.mediaStatus() == EndOfMedia && player.isPaused(), 10000);
+    QCOMPARE(recorder.lastCode(), 59);
+
+    recorder.shots.clear();
+    player.play();
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.shots.isEmpty(), 5000);
+    QCOMPARE(recorder.shots.first().code, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(player.mediaStatus() == EndOfMedia && player.isPaused(), 10000);
+    QCOMPARE(recorder.lastCode(), 59);
+    QVERIFY(player.position() <= player.duration() + 40);
 }
 
 QTEST_MAIN(TestAVPlayer)

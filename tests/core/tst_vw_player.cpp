@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
@@ -84,6 +85,8 @@ private Q_SLOTS:
     void endAdvancesAndWraps();
     void frontPictureEndsFirst();
     void pauseThenChooseAnother();
+    void listRebuiltWhileStopping();
+    void startPauseWaitsOnTheEventLoop();
     void volumeCurve_data();
     void volumeCurve();
     void muteButtonWins();
@@ -382,6 +385,55 @@ void TestVwPlayer::pauseThenChooseAnother()
     const qint64 before = m_player->playerF()->position();
     Harness::wait(400);
     QVERIFY(m_player->playerF()->position() > before);
+}
+
+void TestVwPlayer::listRebuiltWhileStopping()
+{
+    // The choice waits for the playing pair to stop; a rebuild that leaves
+    // the list empty takes the chosen record away meanwhile.
+    QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
+    QPointer<VwVideoItem> chosen = listed(QStringLiteral("NORM260415-081102"));
+    EventLog log(m_player);
+    m_harness->select(chosen);
+    VwVideoFileList *list = VwVideoFileList::instance();
+    list->load({QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("NORM260415-090002F.MP4")))});
+    QVERIFY(list->visibleItems().isEmpty());
+
+    QVERIFY(log.waitFor(PLAY_EVENT_STOPPED));
+    QVERIFY(Harness::waitFor([] { return !VwPlayProcess::playLoading(); }, 5000));
+    Harness::wait(100);
+    QCOMPARE(log.count(PLAY_EVENT_LOAD), 0);
+    QVERIFY(!m_player->playerF()->isPlaying());
+    QVERIFY(!chosen);
+
+    QString error;
+    QVERIFY2(m_harness->prepare(m_dir.path() + QStringLiteral("/card"), &error), qPrintable(error));
+}
+
+void TestVwPlayer::startPauseWaitsOnTheEventLoop()
+{
+    // The players report their first pictures through this thread's event
+    // loop: a wait for them that blocked the thread could only run out, and
+    // then seek before either had a picture.
+    bool called = false;
+    qint64 atReturn = -1;
+    int seeksAtReturn = 0;
+    QSignalSpy seeks(m_player->playerF(), &AVPlayer::seekFinished);
+    const QMetaObject::Connection loaded = connect(m_player, &VwPlayerBase::playEvent, this,
+                                                   [&](PLAY_EVENT event, VwVideoItem *) {
+        if (event != PLAY_EVENT_LOADED || called)
+            return;
+        called = true;
+        m_player->positionSlider()->setValue(3000);
+        m_player->onStartPause();
+        atReturn = m_player->playerF()->position();
+        seeksAtReturn = seeks.count();
+    });
+    m_harness->select(listed(QStringLiteral("NORM260415-081002")));
+    QVERIFY(Harness::waitFor([&called] { return called; }, 15000));
+    disconnect(loaded);
+    QVERIFY2(atReturn < 1000, qPrintable(QString::number(atReturn)));
+    QVERIFY(Harness::waitFor([&] { return seeks.count() > seeksAtReturn && !m_player->playerF()->isSeekPending(); }, 5000));
 }
 
 void TestVwPlayer::volumeCurve_data()

@@ -117,6 +117,8 @@ private Q_SLOTS:
     void untrustedSizes_data();
     void untrustedSizes();
     void zeroSizedAtomEndsItsLevel();
+    void tablesLongerThanTheMovie_data();
+    void tablesLongerThanTheMovie();
 };
 
 void TestMovFormat::initTestCase()
@@ -499,6 +501,52 @@ void TestMovFormat::zeroSizedAtomEndsItsLevel()
     const QByteArray bytes = ftyp() + be32(0) + QByteArray("free") + atom("moov", mvhd(1000, 5000));
     QCOMPARE(readDuration(bytes).found, 0u);
     QLoggingCategory::setFilterRules(QStringLiteral("hx.data.info=false"));
+}
+
+void TestMovFormat::tablesLongerThanTheMovie_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("constantSize");
+    QTest::addColumn<bool>("movieHeader");
+    QTest::addColumn<int>("gpsRecords");
+
+    QTest::newRow("a million offsets of one sample") << 1000000 << true << true << 10;
+    QTest::newRow("a million sizes and offsets") << 1000000 << false << true << 10;
+    QTest::newRow("no movie header: a day at most")
+        << 100000 << true << false << int(VwSensorInfo::kMaxFitSeconds);
+}
+
+// Every table entry points at the same 41-entry sample of a 9.5 s movie: what
+// is read and kept follows the movie's length, not the tables'.
+void TestMovFormat::tablesLongerThanTheMovie()
+{
+    QFETCH(int, entries);
+    QFETCH(bool, constantSize);
+    QFETCH(bool, movieHeader);
+    QFETCH(int, gpsRecords);
+
+    const QByteArray sample = textSample(sampleText(41));
+    const QByteArray head = ftyp() + atom("mdat", sample);
+    const QByteArray offset = be32(quint32(head.size() - sample.size()));
+    const QByteArray size = be32(quint32(sample.size()));
+    QByteArray offsets;
+    QByteArray sizes;
+    for (int i = 0; i < entries; ++i) {
+        offsets += offset;
+        if (!constantSize)
+            sizes += size;
+    }
+    const QByteArray stsz = fullAtom("stsz", 0, (constantSize ? size : be32(0)) + be32(quint32(entries)) + sizes);
+    const QByteArray stbl = atom("stbl", stsd("tx3g") + stsz + fullAtom("stco", 0, be32(quint32(entries)) + offsets));
+    MovieFile movie(head + atom("moov", (movieHeader ? mvhd(1000, 9500) : QByteArray()) + trak(stbl)));
+
+    FILE *file = movie.open();
+    const MOVFormat reader(file, MOVFormat::MODE_TELEMETRY);
+    std::fclose(file);
+    QCOMPARE(reader.gpsRecords.size(), gpsRecords);
+    QCOMPARE(reader.gSamples.size(), gpsRecords * 40);
+    QVERIFY(reader.headerBytesRead < quint64(gpsRecords) * 8 + 4096);
+    QVERIFY(reader.sampleBytesRead <= quint64(gpsRecords) * 2048);
 }
 
 QTEST_GUILESS_MAIN(TestMovFormat)

@@ -20,6 +20,9 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // Writes what the list reports in the order the interface receives it.
@@ -107,6 +110,9 @@ private Q_SLOTS:
     void sampleCard();
     void scan_data();
     void scan();
+    void pairing_data();
+    void pairing();
+    void unreadableFolderNames();
     void signalOrder();
     void progress_data();
     void progress();
@@ -195,9 +201,18 @@ QString TestVwVideoFileList::layOut(const QStringList &entries)
         const QString path = root + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(path).path());
         // "F" and "R" copy the card's pair; "R:300" a rear file whose movie
-        // header says 300 ms.
-        bool written = QFile::copy(kind == QLatin1String("F") ? m_front : m_rear, path);
-        if (written && kind.startsWith(QLatin1String("R:")))
+        // header says 300 ms; "L:target" a link to target; "XF" and "XR" the
+        // first half of a copy, cut before its movie header as by a power loss.
+        bool written = false;
+        if (kind.startsWith(QLatin1String("L:"))) {
+            written = QFile::link(kind.mid(2), path);
+        } else if (kind.startsWith(QLatin1Char('X'))) {
+            QFile copy(path);
+            written = QFile::copy(kind == QLatin1String("XF") ? m_front : m_rear, path)
+                && copy.resize(copy.size() / 2);
+        } else
+            written = QFile::copy(kind.startsWith(QLatin1Char('F')) ? m_front : m_rear, path);
+        if (written && kind.size() > 2 && kind.at(1) == QLatin1Char(':') && kind.at(0) != QLatin1Char('L'))
             written = setMovieDuration(path, kind.mid(2).toUInt());
         if (!written)
             qWarning() << "could not lay out" << entry;
@@ -237,7 +252,12 @@ void TestVwVideoFileList::sampleCard()
             continue;
         const QString front = recording.value(QStringLiteral("front")).toString();
         const QString rear = recording.value(QStringLiteral("rear")).toString();
-        expected << front + QLatin1Char('|') + (front.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive) ? QString() : rear);
+        // A rear file of 300 ms or less is no recording and is not paired; a
+        // damaged rear file has no length but stays, to be repaired.
+        const bool paired = !front.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive)
+            && (recording.value(QStringLiteral("rearDuration")).toDouble() > 0.3
+                || (recording.value(QStringLiteral("damaged")).toBool() && !rear.isEmpty()));
+        expected << front + QLatin1Char('|') + (paired ? rear : QString());
     }
 
     VwVideoFileList list;
@@ -272,11 +292,15 @@ void TestVwVideoFileList::scan_data()
     QTest::newRow("subfolders before own files")
         << QStringList{"NORM230420-000000F.MP4=F", "sub/NORM230420-000000F.MP4=F", "sub/NORM230420-000000R.MP4=R"}
         << QStringList{"sub/NORM230420-000000F.MP4|sub/NORM230420-000000R.MP4"};
-    QTest::newRow("rear of 300 ms drops the recording")
-        << QStringList{"NORM230419-000000F.MP4=F", "NORM230419-000000R.MP4=R:300"} << QStringList{};
-    QTest::newRow("rear of 301 ms is kept")
-        << QStringList{"NORM230419-000000F.MP4=F", "NORM230419-000000R.MP4=R:301"}
-        << QStringList{"NORM230419-000000F.MP4|NORM230419-000000R.MP4"};
+    QTest::newRow("linked folders are not followed")
+        << QStringList{"DCIM/NORM230415-081502F.MP4=F", "DCIM/self=L:.", "DCIM/up=L:..",
+                       "DCIM/out=L:../../elsewhere", "../elsewhere/NORM230415-091502F.MP4=F"}
+        << QStringList{"DCIM/NORM230415-081502F.MP4|"};
+    QTest::newRow("linked files only when they resolve inside")
+        << QStringList{"store/clip.bin=F", "NORM230415-081502F.MP4=L:store/clip.bin",
+                       "../elsewhere/clip.bin=R", "NORM230415-081502R.MP4=L:../elsewhere/clip.bin",
+                       "NORM230415-091502F.MP4=L:../elsewhere/clip.bin"}
+        << QStringList{"NORM230415-081502F.MP4|"};
     QTest::newRow("time order, then type")
         << QStringList{"PEVE230415-081502F.MP4=F", "EVEN230415-081502F.MP4=F", "NORM230415-081502F.MP4=F",
                        "PARK230415-081501F.MP4=F", "MANU230414-235959F.MP4=F", "NORM230231-120000F.MP4=F",
@@ -302,6 +326,62 @@ void TestVwVideoFileList::scan()
         QVERIFY(item->durationMs > VwVideoItem::kMinDurationMs);
         QCOMPARE(item->thread(), list.thread());
     }
+}
+
+void TestVwVideoFileList::pairing_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<quint32>("durationMs");
+
+    const QString front = QStringLiteral("NORM230419-000000F.MP4");
+    const QString rear = QStringLiteral("NORM230419-000000R.MP4");
+    QTest::newRow("shorter rear: the front's length")
+        << QStringList{front + "=F:4000", rear + "=R:2000"} << front + '|' + rear << 4000u;
+    QTest::newRow("rear of 300 ms: front only")
+        << QStringList{front + "=F:4000", rear + "=R:300"} << front + '|' << 4000u;
+    QTest::newRow("rear of 301 ms is kept")
+        << QStringList{front + "=F:4000", rear + "=R:301"} << front + '|' + rear << 4000u;
+    QTest::newRow("rear only: its own length") << QStringList{rear + "=R:2000"} << '|' + rear << 2000u;
+    QTest::newRow("front of 300 ms: rear only")
+        << QStringList{front + "=F:300", rear + "=R:2000"} << '|' + rear << 2000u;
+    QTest::newRow("damaged rear: kept, the front's length")
+        << QStringList{front + "=F:4000", rear + "=XR"} << front + '|' + rear << 4000u;
+    QTest::newRow("damaged front: kept, the rear's length")
+        << QStringList{front + "=XF", rear + "=R:2000"} << front + '|' + rear << 2000u;
+}
+
+void TestVwVideoFileList::pairing()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, record);
+    QFETCH(quint32, durationMs);
+
+    const QString root = layOut(files);
+    VwVideoFileList list;
+    Recorder recorder(&list);
+    QVERIFY(loadAndWait(list, recorder, root));
+    QCOMPARE(describe(list, root), QStringList{record});
+    QCOMPARE(list.allItems().first()->durationMs, durationMs);
+}
+
+void TestVwVideoFileList::unreadableFolderNames()
+{
+    // Qt leaves a folder whose name is not text out of its listings; the
+    // user is told how many there are.
+    const QString root = layOut({"good/NORM230415-081502F.MP4=F"});
+    const QByteArray bad = QFile::encodeName(root) + "/bad\xff";
+    if (::mkdir(bad.constData(), 0700) != 0)
+        QSKIP("this file system takes only names that are text");
+    QVERIFY(::link(QFile::encodeName(m_front).constData(), (bad + "/NORM230415-091502F.MP4").constData()) == 0);
+
+    VwVideoFileList list;
+    Recorder recorder(&list);
+    QSignalSpy unreadable(&list, &VwVideoFileList::foldersUnreadable);
+    QVERIFY(loadAndWait(list, recorder, root));
+    QCOMPARE(unreadable.count(), 1);
+    QCOMPARE(unreadable.first().first().toInt(), 1);
+    QCOMPARE(describe(list, root), QStringList{"good/NORM230415-081502F.MP4|"});
 }
 
 void TestVwVideoFileList::signalOrder()

@@ -1,6 +1,7 @@
 // The backup engine with its question protocol. The test thread stands in
 // for the interface: it answers the questions the backup thread asks.
 
+#include "hx_test_fifo.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
@@ -12,8 +13,15 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using Answers = QList<int>;
 Q_DECLARE_METATYPE(Answers)
@@ -98,6 +106,8 @@ private Q_SLOTS:
     void conflicts_data();
     void conflicts();
     void cancelAfterFrontFile();
+    void nameTakenDuringTheCopy_data();
+    void nameTakenDuringTheCopy();
     void copyOntoItself();
     void failedCopies_data();
     void failedCopies();
@@ -138,7 +148,8 @@ bool TestVwVideoFileListBackup::runBackup(VwVideoFileList &list, Interface &ui,
 
 void TestVwVideoFileListBackup::conflicts_data()
 {
-    // What the backup folder holds before ("" none, "old" an earlier copy),
+    // What the backup folder holds before ("" none, "old" an earlier copy,
+    // "link" a link to a file elsewhere),
     // the user's answers, and what it holds after ("new" the recording's file).
     QTest::addColumn<QString>("frontBefore");
     QTest::addColumn<QString>("rearBefore");
@@ -157,6 +168,8 @@ void TestVwVideoFileListBackup::conflicts_data()
     QTest::newRow("cancel at first question") << "old" << "" << Answers{0} << 1 << "old" << "";
     QTest::newRow("overwrite all") << "old" << "old" << Answers{overwrite | all} << 1 << "new" << "new";
     QTest::newRow("skip all") << "old" << "old" << Answers{skip | all} << 1 << "old" << "old";
+    QTest::newRow("overwrite a link: the link goes, its target stays")
+        << "link" << "" << Answers{overwrite} << 1 << "new" << "new";
 }
 
 void TestVwVideoFileListBackup::conflicts()
@@ -169,7 +182,11 @@ void TestVwVideoFileListBackup::conflicts()
     QFETCH(QString, rearAfter);
 
     const QByteArray old("an earlier copy");
-    if (!frontBefore.isEmpty())
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.mp4"));
+    QVERIFY(writeFile(elsewhere, old));
+    if (frontBefore == QLatin1String("link"))
+        QVERIFY(QFile::link(elsewhere, m_target + '/' + kFrontCopy));
+    else if (!frontBefore.isEmpty())
         QVERIFY(writeFile(m_target + '/' + kFrontCopy, old));
     if (!rearBefore.isEmpty())
         QVERIFY(writeFile(m_target + '/' + kRearCopy, old));
@@ -200,6 +217,8 @@ void TestVwVideoFileListBackup::conflicts()
     };
     QCOMPARE(readFile(m_target + '/' + kFrontCopy), expected(frontAfter, kFront));
     QCOMPARE(readFile(m_target + '/' + kRearCopy), expected(rearAfter, kRear));
+    QCOMPARE(QFileInfo(m_target + '/' + kFrontCopy).isSymLink(), frontBefore == QLatin1String("link") && frontAfter != QLatin1String("new"));
+    QCOMPARE(readFile(elsewhere), old);
     QVERIFY(list.backupFailures().isEmpty());
     // Nothing but the copies is left behind.
     const int copies = int(!frontAfter.isEmpty()) + int(!rearAfter.isEmpty());
@@ -224,6 +243,61 @@ void TestVwVideoFileListBackup::cancelAfterFrontFile()
     QCOMPARE(ui.events, QStringList({"started", "end"}));
     QCOMPARE(readFile(m_target + '/' + kFrontCopy), readFile(m_source + '/' + kFront));
     QVERIFY(!QFile::exists(m_target + '/' + kRearCopy));
+}
+
+void TestVwVideoFileListBackup::nameTakenDuringTheCopy_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("skip keeps it") << int(VwVideoFileList::BACKUP_SKIP) << false;
+    QTest::newRow("overwrite replaces it") << int(VwVideoFileList::BACKUP_OVERWRITE) << true;
+}
+
+void TestVwVideoFileListBackup::nameTakenDuringTheCopy()
+{
+    // The name is free when the copy starts and taken before it ends: the
+    // user is asked then, as for a file that was there before.
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+
+    const QString front = m_source + '/' + kFront;
+    QVERIFY(writeFile(front, QByteArray(64 << 20, 'F')));
+    const QString target = m_target + '/' + kFrontCopy;
+    const QByteArray made("made during the copy");
+
+    // Takes the name as soon as the copy's temporary file appears.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_target).constData(), IN_CREATE) >= 0);
+    std::atomic<bool> done{false};
+    std::atomic<bool> taken{false};
+    std::thread taker([&] {
+        pollfd poller{watch, POLLIN, 0};
+        while (!done) {
+            if (::poll(&poller, 1, 50) <= 0)
+                continue;
+            const int fd = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            taken = fd >= 0 && ::write(fd, made.constData(), size_t(made.size())) == made.size();
+            ::close(fd);
+            return;
+        }
+    });
+
+    VwVideoFileList list;
+    Interface ui(&list);
+    ui.answers = {answer};
+    const bool ended = runBackup(list, ui, {makeItem(front, QString())});
+    done = true;
+    taker.join();
+    ::close(watch);
+    QVERIFY(ended);
+    if (!taken)
+        QSKIP("the copy was done before the name could be taken");
+
+    QCOMPARE(ui.questions, 1);
+    QCOMPARE(ui.events.at(1), QStringLiteral("asked %1 (1)").arg(kFrontCopy));
+    QCOMPARE(readFile(target), replaced ? readFile(front) : made);
+    QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), QStringList{kFrontCopy});
+    QVERIFY(list.backupFailures().isEmpty());
 }
 
 void TestVwVideoFileListBackup::copyOntoItself()
@@ -253,6 +327,7 @@ void TestVwVideoFileListBackup::failedCopies_data()
     QTest::addColumn<bool>("oldCopy");
 
     QTest::newRow("source vanished") << "vanished" << false;
+    QTest::newRow("source swapped for a pipe") << "pipe" << false;
     QTest::newRow("disk full") << "full" << false;
     QTest::newRow("disk full on overwrite") << "full" << true;
 }
@@ -271,6 +346,9 @@ void TestVwVideoFileListBackup::failedCopies()
     VwVideoItemPtr item = makeItem(front, m_source + '/' + kRear);
     if (failure == QLatin1String("vanished"))
         QVERIFY(QFile::remove(front));
+    QScopedPointer<HxTestFifo> fifo(failure == QLatin1String("pipe") ? new HxTestFifo(front) : nullptr);
+    if (fifo)
+        QVERIFY(fifo->isValid());
 
     VwVideoFileList list;
     Interface ui(&list);
@@ -290,6 +368,7 @@ void TestVwVideoFileListBackup::failedCopies()
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(ended);
+    QVERIFY(!fifo || !fifo->rescued());
 
     const QList<VwBackupFailure> failures = list.backupFailures();
     QCOMPARE(failures.size(), 1);

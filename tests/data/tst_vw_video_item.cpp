@@ -1,3 +1,4 @@
+#include "hx_test_fifo.h"
 #include "mov_builder.h"
 #include "vw_format_mov.h"
 #include "vw_video_item.h"
@@ -207,33 +208,38 @@ void TestVwVideoItem::durationThreshold()
 
 void TestVwVideoItem::checkRear_data()
 {
+    QTest::addColumn<quint32>("frontMs");
     QTest::addColumn<quint32>("rearMs");
-    QTest::addColumn<bool>("kept");
-    QTest::newRow("rear of 5 s") << 5000u << true;
-    QTest::newRow("rear of 300 ms") << 300u << false;
+    QTest::addColumn<bool>("fromRear");
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<quint32>("durationMs");
+    QTest::newRow("shorter rear: the front's length") << 8000u << 5000u << false << "FR" << 8000u;
+    QTest::newRow("rear of 300 ms: front only") << 8000u << 300u << false << "F" << 8000u;
+    QTest::newRow("front met after its rear") << 8000u << 5000u << true << "FR" << 8000u;
+    QTest::newRow("front of 300 ms: rear only") << 300u << 5000u << true << "R" << 5000u;
 }
 
 void TestVwVideoItem::checkRear()
 {
+    QFETCH(quint32, frontMs);
     QFETCH(quint32, rearMs);
-    QFETCH(bool, kept);
+    QFETCH(bool, fromRear);
+    QFETCH(QString, files);
+    QFETCH(quint32, durationMs);
 
-    const QString front = write(QStringLiteral("pair/NORM230415-081502F.MP4"), recordingBytes(8000));
+    const QString front = write(QStringLiteral("pair/NORM230415-081502F.MP4"), recordingBytes(frontMs));
     const QString rear = write(QStringLiteral("pair/NORM230415-081502R.MP4"), recordingBytes(rearMs));
-    VwVideoItem item(front, false, nullptr);
-    QCOMPARE(item.durationMs, 8000u);
-    QVERIFY(!item.checkRear());
-    item.rearPath = rear;
-    QCOMPARE(item.checkRear(), kept);
-    QCOMPARE(item.rearPath.isEmpty(), !kept);
-    QCOMPARE(item.durationMs, rearMs);
-
-    // A rear-only record keeps its file in rearPath.
-    VwVideoItem rearOnly(rear, true, nullptr);
-    QVERIFY(rearOnly.frontPath.isEmpty());
-    QCOMPARE(rearOnly.rearPath, rear);
-    QCOMPARE(rearOnly.primaryPath(), rear);
-    QCOMPARE(rearOnly.durationMs, rearMs);
+    VwVideoItem item(fromRear ? rear : front, fromRear, nullptr);
+    QCOMPARE(item.durationMs, fromRear ? rearMs : frontMs);
+    QCOMPARE(item.primaryPath(), fromRear ? rear : front);
+    if (fromRear)
+        item.frontPath = front;
+    else
+        item.rearPath = rear;
+    QVERIFY(fromRear ? item.checkFront() : item.checkRear());
+    QCOMPARE(item.frontPath, files.contains('F') ? front : QString());
+    QCOMPARE(item.rearPath, files.contains('R') ? rear : QString());
+    QCOMPARE(item.durationMs, durationMs);
 }
 
 void TestVwVideoItem::texts()
@@ -293,6 +299,17 @@ void TestVwVideoItem::loadSensorInfo()
     QVERIFY(avi.sensorInfo);
     QVERIFY(!avi.sensorInfo->hasGps);
     QCOMPARE(avi.sensorInfo->gCount, 0u);
+
+    // Listed while it was a recording, a FIFO by the time it is read: the
+    // reader neither waits for a writer nor reads from one.
+    VwVideoItem swapped(path, false, nullptr);
+    const HxTestFifo fifo(path);
+    QVERIFY(fifo.isValid());
+    swapped.readDuration(false);
+    swapped.loadSensorInfo();
+    QVERIFY(!fifo.rescued());
+    QCOMPARE(swapped.durationMs, 60500u);
+    QVERIFY(!swapped.sensorInfo->hasGps);
 }
 
 void TestVwVideoItem::dateTimeAt_data()

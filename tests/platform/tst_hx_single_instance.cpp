@@ -1,9 +1,14 @@
 #include "hx_single_instance.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <pwd.h>
+#include <unistd.h>
 
 // Two lock objects in one process stand for two processes: flock() locks
 // belong to the open file, not to the process. The activation round trip
@@ -16,7 +21,9 @@ private Q_SLOTS:
     void lockIsExclusive();
     void lockIsReleasedWithItsHolder();
     void staleSocketIsReplaced();
-    void unusableFolderCountsAsTaken();
+    void unusableLockIsNoRunningCopy_data();
+    void unusableLockIsNoRunningCopy();
+    void privateFolderWithoutRuntimeFolder();
     void nobodyToActivate();
 };
 
@@ -67,12 +74,61 @@ void TstHxSingleInstance::staleSocketIsReplaced()
     QVERIFY2(socket.waitForConnected(5000), qPrintable(socket.errorString()));
 }
 
-void TstHxSingleInstance::unusableFolderCountsAsTaken()
+void TstHxSingleInstance::unusableLockIsNoRunningCopy_data()
 {
+    QTest::addColumn<QString>("planted");
+    QTest::newRow("no such folder") << "";
+    QTest::newRow("link to a file elsewhere") << "link";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("file of another user") << "foreign";
+}
+
+// What another user may leave under the lock's name: the lock cannot be
+// used, which is not the same as another copy holding it.
+void TstHxSingleInstance::unusableLockIsNoRunningCopy()
+{
+    QFETCH(QString, planted);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    HxSingleInstance instance(kKey, dir.filePath(QStringLiteral("no/such/folder")));
-    QVERIFY(!instance.tryLock());
+    HxSingleInstance instance(kKey, planted.isEmpty() ? dir.filePath(QStringLiteral("no/such/folder")) : dir.path());
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QFile(elsewhere).open(QIODevice::WriteOnly);
+    if (planted == QLatin1String("link"))
+        QVERIFY(QFile::link(elsewhere, instance.lockPath()));
+    if (planted == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(instance.lockPath()));
+    if (planted == QLatin1String("foreign")) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        QFile(instance.lockPath()).open(QIODevice::WriteOnly);
+        QCOMPARE(::chown(QFile::encodeName(instance.lockPath()).constData(), 65534, 65534), 0);
+    }
+    QCOMPARE(instance.lock(), HxSingleInstance::LockFailed);
+    QVERIFY(!instance.isLocked());
+}
+
+void TstHxSingleInstance::privateFolderWithoutRuntimeFolder()
+{
+    // Without a runtime folder, Qt's stand-in in the temporary folder may
+    // belong to someone else (here it is a file); the lock then goes to a
+    // private folder, never to the shared temporary folder.
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const passwd *user = ::getpwuid(::geteuid());
+    QVERIFY(user);
+    QFile(temporary.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(user->pw_name))).open(QIODevice::WriteOnly);
+    const QString folder = HxSingleInstance::defaultDirectory();
+    qunsetenv("TMPDIR");
+
+    QVERIFY(!folder.isEmpty());
+    QVERIFY(!folder.startsWith(temporary.path()));
+    const QFileInfo info(folder);
+    QVERIFY(info.isDir() && !info.isSymLink());
+    QCOMPARE(info.ownerId(), uint(::geteuid()));
+    QCOMPARE(info.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                   | QFile::WriteOther | QFile::ExeOther), QFile::Permissions());
 }
 
 void TstHxSingleInstance::nobodyToActivate()

@@ -304,7 +304,7 @@ void TestVwFrameList::loadOnRequest()
         QCOMPARE(button->isChecked(), button == m_panel->allButton);
     }
     // With the two recordings of the card that a power loss cut off.
-    QCOMPARE(m_table->rowCount(), 16);
+    QCOMPARE(m_table->rowCount(), 17);
     QCOMPARE(m_table->selectedRow(), 0);
     const VwWidgetVideoListDelegate *cells = m_table->delegate();
     const QStringList first{"1", "NORM260231-120000", "2026-03-03 12:00:00", cells->cellText(0, 3), "常時"};
@@ -313,7 +313,7 @@ void TestVwFrameList::loadOnRequest()
     QCOMPARE(cells->cellText(2, 1), QStringLiteral("EVEN260415-081630"));
     QCOMPARE(cells->cellText(2, 4), QStringLiteral("衝撃検知"));
     QVERIFY(cells->cellText(0, 3).endsWith(QLatin1String("MB")));
-    QCOMPARE(cells->cellText(16, 1), QString());
+    QCOMPARE(cells->cellText(17, 1), QString());
 }
 
 void TestVwFrameList::typeButtons_data()
@@ -321,11 +321,11 @@ void TestVwFrameList::typeButtons_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("normal") << "type_normal" << 9;
+    QTest::newRow("normal") << "type_normal" << 10;
     QTest::newRow("event") << "type_event" << 2;
     QTest::newRow("manual") << "type_manual" << 2;
     QTest::newRow("parking") << "type_park" << 3;
-    QTest::newRow("all") << "type_all" << 16;
+    QTest::newRow("all") << "type_all" << 17;
 }
 
 void TestVwFrameList::typeButtons()

@@ -14,6 +14,7 @@
 #include "vw_play_process.h"
 #include "vw_player.h"
 #include "vw_popup_info.h"
+#include "vw_popup_message.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 #include "vw_widget_drag.h"
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void rebuiltListStopsPlayback();
     void infoCommandOpensPopup_data();
     void infoCommandOpensPopup();
+    void unreadableFoldersAreReported();
     void altEnterIsSwallowedWhileActive();
     void closeAnnouncesAndClosesWindows();
 
@@ -628,6 +630,23 @@ void TestWindowMain::infoCommandOpensPopup()
     QCOMPARE(opened, QStringLiteral("    Version : 1.0.4"));
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(window->findChildren<VwPopupInfo *>().isEmpty());
+}
+
+void TestWindowMain::unreadableFoldersAreReported()
+{
+    QString told;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&told] {
+        if (auto *popup = qobject_cast<VwPopupMessage *>(QApplication::activeModalWidget())) {
+            told = popup->textLabel()->text();
+            popup->okButton()->click();
+        }
+    });
+    closer.start(10);
+    Q_EMIT VwVideoFileList::instance()->foldersUnreadable(3);
+    QTRY_VERIFY(!told.isEmpty());
+    QVERIFY2(told.contains(QLatin1Char('3')), qPrintable(told));
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestWindowMain::altEnterIsSwallowedWhileActive()

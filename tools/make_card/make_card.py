@@ -479,7 +479,7 @@ def write_sample_card(card):
     card.recording("Normal", "NORM%s-083502" % day, short_d, 4, cameras="F", note="front only")
     card.recording("Normal", "NORM%s-084502" % day, short_d, 5, cameras="R", note="rear only")
     card.recording("Normal", "NORM%s-085502" % day, short_d, 6, rear_duration=0.2,
-                   listed=False, note="rear file of 200 ms: the recording is not listed")
+                   note="rear file of 200 ms: listed and played with the front file only")
     card.recording("Normal", "NORM%s-091002" % day, short_d, 7, suffix=".MOV",
                    note="QuickTime files, listed with the front file only")
     card.recording("Event", "EVEN%s-100002" % day, short_d, 8, entries=11,

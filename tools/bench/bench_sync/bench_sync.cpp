@@ -10,6 +10,9 @@
 #include "hx_bench.h"
 #include "sync_harness.h"
 
+#include "av_player.h"
+#include "vw_video_file_list.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -30,6 +33,39 @@ void printRow(const hxsync::Result &r)
         << cell(double(r.droppedFrames), 9) << cell(r.seekPercentile(50), 10) << cell(r.seekPercentile(95), 10)
         << QString::number(r.failedSeeks).rightJustified(8) << '\n';
     out.flush();
+}
+
+void printStalls(const hxsync::Stalls &s)
+{
+    std::printf("%-34s%8d%8.1f%8.1f\n", qPrintable(s.name), int(s.longestMs.size()), s.median(), s.max());
+}
+
+// The interface thread's longest stall per resume and per load, against the
+// same watch with nothing done (timer and scheduling noise of this machine).
+void measureStalls(hxsync::Harness &harness)
+{
+    hxsync::CodePlayer *player = harness.player();
+    VwVideoFileList *list = VwVideoFileList::instance();
+    std::printf("%-34s%8s%8s%8s\n", "interface thread stalls (ms)", "runs", "median", "max");
+    const hxsync::Stalls idle = harness.interfaceStalls(QStringLiteral("idle (peer)"), 10, 800, {}, {});
+    printStalls(idle);
+    const auto pause = [player] {
+        if (!player->playerF()->isPaused())
+            player->onPlayOrPause();
+        hxsync::Harness::wait(300);
+    };
+    const hxsync::Stalls resume = harness.interfaceStalls(QStringLiteral("resume"), 10, 800, pause,
+                                                          [player] { player->onPlayOrPause(); });
+    printStalls(resume);
+    int next = 1;
+    const hxsync::Stalls load = harness.interfaceStalls(QStringLiteral("load of a recording"), 6, 2500, {},
+                                                        [&harness, list, &next] {
+        harness.select(list->visibleItems().value(next).data());
+        next = 1 - next;
+    });
+    printStalls(load);
+    std::printf("longest stall / idle peer: resume %.1f, load %.1f (target: stalls under 50 ms)\n",
+                resume.max() / qMax(idle.max(), 0.001), load.max() / qMax(idle.max(), 0.001));
 }
 
 // Forty moves of a real play slider's handle, 100 ms apart, next to their
@@ -108,6 +144,7 @@ int main(int argc, char **argv)
         printRow(harness.speed(speed, 8));
     printRow(harness.swapWhilePlaying(5));
     printRow(harness.advanceToNext(5));
+    measureStalls(harness);
     std::printf("seek times in ms from the slider press to the first frame at the new position\n");
     std::printf("mean |offset| at 1x: player %.3f frames, peer %.3f frames (peer / player: %s)\n",
                 playing.meanOffset(), peer.meanOffset(),

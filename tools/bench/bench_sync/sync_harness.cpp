@@ -445,6 +445,52 @@ Result Harness::advanceToNext(int secondsAfter)
     return result;
 }
 
+double Stalls::median() const
+{
+    if (longestMs.isEmpty())
+        return -1.0;
+    QVector<double> sorted = longestMs;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted.at(sorted.size() / 2);
+}
+
+double Stalls::max() const
+{
+    return longestMs.isEmpty() ? -1.0 : *std::max_element(longestMs.cbegin(), longestMs.cend());
+}
+
+Stalls Harness::interfaceStalls(const QString &name, int runs, int windowMs,
+                                const std::function<void()> &prepare,
+                                const std::function<void()> &operation)
+{
+    Stalls result;
+    result.name = name;
+    // A 1 ms beat: the longest gap between two beats is the longest time the
+    // event loop was not turning.
+    QTimer beat;
+    beat.setTimerType(Qt::PreciseTimer);
+    beat.setInterval(1);
+    QElapsedTimer sinceBeat;
+    double longest = 0.0;
+    connect(&beat, &QTimer::timeout, &beat, [&] {
+        longest = qMax(longest, double(sinceBeat.nsecsElapsed()) / 1e6);
+        sinceBeat.restart();
+    });
+    for (int run = 0; run < runs; ++run) {
+        if (prepare)
+            prepare();
+        longest = 0.0;
+        sinceBeat.start();
+        beat.start();
+        if (operation)
+            QTimer::singleShot(0, &beat, operation);
+        wait(windowMs);
+        beat.stop();
+        result.longestMs << longest;
+    }
+    return result;
+}
+
 Result Harness::sliderDrag(int moves, int intervalMs, Result *afterRelease)
 {
     rewind();

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class QTimer;
 class QWidget;
 class VwPlayProcess;
@@ -50,6 +52,17 @@ struct Result {
     int maxOffset() const;
     double meanOffset() const; // of |offset|
     double seekPercentile(double p) const; // -1 without seeks
+};
+
+// The interface thread's longest stall in each run of an operation: the
+// longest time between two turns of its event loop (ms) while the operation
+// runs and settles.
+struct Stalls {
+    QString name;
+    QVector<double> longestMs;
+
+    double median() const; // -1 without runs
+    double max() const;    // -1 without runs
 };
 
 // The player with code-reading outputs in place of its pane renderers.
@@ -97,6 +110,12 @@ public:
     Result speed(double speed, int seconds);
     Result swapWhilePlaying(int seconds);
     Result advanceToNext(int secondsAfter);
+    // Watches the interface thread for windowMs after each of `runs` calls of
+    // `operation` (which may be empty: the idle peer); `prepare` runs before
+    // each, unwatched.
+    Stalls interfaceStalls(const QString &name, int runs, int windowMs,
+                           const std::function<void()> &prepare,
+                           const std::function<void()> &operation);
     // Drags the handle of a real play slider with the left button held: a
     // press on the groove, `moves` moves across it `intervalMs` apart (0:
     // each once both cameras show the target's group of pictures), then the
