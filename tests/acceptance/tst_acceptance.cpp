@@ -55,9 +55,13 @@ const QPoint language(906, 21);
 const QPoint map(944, 21);
 const QPoint close(1068, 21);
 const QPoint backup(1061, 346);
+const QRect listRows(702, 410, 380, 264);
+// From the map window's top-right corner.
+const QPoint mapClose(-26, 19);
 } // namespace at
 
 const QSizeF kVideoAspect(16, 9);
+const QString kFirstRecording = QStringLiteral("NORM260231-120000");
 
 struct Codes
 {
@@ -69,6 +73,11 @@ struct Codes
 QString describe(const Codes &codes)
 {
     return QStringLiteral("main %1, sub %2").arg(codes.main).arg(codes.sub);
+}
+
+QString describe(const QRect &rect)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
 }
 
 QByteArray fileHash(const QString &path)
@@ -117,6 +126,8 @@ class TstAcceptance : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void init();
+    void cleanup();
     void cleanupTestCase();
 
     void startPlaysFirstRecording();
@@ -127,15 +138,15 @@ private Q_SLOTS:
     void stillCaptureOfBothCameras();
     void reportHoldsWindowPicture();
     void backupOverwritesAfterAsking();
+    void damagedRecordingsAreSkipped();
     void englishThroughTitleBar();
-    void damagedRecordingsDoNotStopPlayback();
     void closeButtonQuitsCleanly();
 
 private:
     QPoint on(const QPoint &offset) const { return m_window.topLeft() + offset; }
     QRect on(const QRect &offset) const { return offset.translated(m_window.topLeft()); }
     QImage shot(const QString &name);
-    Codes codes(const QImage &image, bool mirroredMain = false) const;
+    Codes codes(const QImage &image) const;
     // Grabs the screen until `accept` takes the codes; the last grab is saved
     // under `name` either way.
     bool waitForCodes(const QString &name, const std::function<bool(const Codes &)> &accept,
@@ -144,7 +155,17 @@ private:
     bool waitForWindowGone(const QString &title) const;
     HxAccessible accessible(const QString &role, const std::function<bool(const HxAccessible &)> &match) const;
     bool clickAccessible(const QString &role, const QString &name);
+    QList<HxAccessible> extraWindows() const;
     QString shownFile() const;
+    // The list's cell naming `recording` (its name without camera letter
+    // and suffix), scrolled into view.
+    HxAccessible listCell(const QString &recording);
+    // Double-clicks the list row of `recording` and waits until it plays.
+    void playRecording(const QString &recording);
+    // Waits until both panes show moving pictures in step.
+    bool waitForPlaying(const QString &name);
+    // Clicks the pause button and waits until both panes stand still in step.
+    bool pausePlayback(const QString &name, Codes *paused);
     void chooseFolder(const QString &dialogTitle, const QString &folder);
     bool startViewer(const QStringList &arguments);
     QString viewerLog() const;
@@ -158,6 +179,7 @@ private:
     QRect m_window;
     int m_listed = 0;
     int m_shotNumber = 0;
+    bool m_mirroredMain = false;
     QString m_logPath;
 };
 
@@ -235,6 +257,36 @@ void TstAcceptance::initTestCase()
     ini.close();
 }
 
+void TstAcceptance::init()
+{
+    // The first case starts the viewer; every later one begins from the first
+    // recording playing in the plain window, whatever the case before left.
+    if (!m_viewer || m_viewer->state() != QProcess::Running)
+        return;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const QList<HxAccessible> windows = extraWindows();
+        if (windows.isEmpty() && m_desktop->windowRect(kTitle).size() == kWindowSize)
+            break;
+        // Escape ends full screen and closes dialogs; the map closes by its button.
+        if (attempt < 2 || windows.isEmpty())
+            m_desktop->keys({QStringLiteral("Escape")});
+        else
+            m_desktop->click(windows.first().rect.topRight() + at::mapClose);
+        QTest::qWait(500);
+    }
+    QVERIFY(waitForWindow(kTitle, &m_window));
+    QCOMPARE(m_window.size(), kWindowSize);
+    QVERIFY(extraWindows().isEmpty());
+    m_mirroredMain = false;
+    playRecording(kFirstRecording);
+}
+
+void TstAcceptance::cleanup()
+{
+    if (QTest::currentTestFailed() && m_desktop)
+        shot(QStringLiteral("failed-") + QString::fromLatin1(QTest::currentTestFunction()));
+}
+
 void TstAcceptance::cleanupTestCase()
 {
     if (m_viewer && m_viewer->state() != QProcess::NotRunning) {
@@ -274,11 +326,11 @@ QImage TstAcceptance::shot(const QString &name)
     return image;
 }
 
-Codes TstAcceptance::codes(const QImage &image, bool mirroredMain) const
+Codes TstAcceptance::codes(const QImage &image) const
 {
     Codes read;
     read.main = HxFrameCode::read(image, HxFrameCode::fittedPicture(on(at::mainPicture), kVideoAspect),
-                                  mirroredMain);
+                                  m_mirroredMain);
     read.sub = HxFrameCode::read(image, HxFrameCode::fittedPicture(on(at::subPicture), kVideoAspect));
     return read;
 }
@@ -343,6 +395,65 @@ bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
     return m_desktop->click(node.rect.center());
 }
 
+QList<HxAccessible> TstAcceptance::extraWindows() const
+{
+    QList<HxAccessible> windows;
+    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+        if (node.depth == 1 && node.name != kTitle && !node.rect.isEmpty())
+            windows << node;
+    return windows;
+}
+
+HxAccessible TstAcceptance::listCell(const QString &recording)
+{
+    const QRect rows = on(at::listRows);
+    HxAccessible cell;
+    int attempt = 0;
+    hxWaitFor(kWaitMs, [&] {
+        cell = accessible(QStringLiteral("table cell"), [&](const HxAccessible &n) {
+            return n.name == recording && rows.contains(n.rect.center());
+        });
+        if (!cell.rect.isEmpty())
+            return true;
+        // Out of view: the wheel scrolls the list up three times, then down.
+        m_desktop->click(rows.center(), attempt++ % 6 < 3 ? 4 : 5, 5);
+        return false;
+    });
+    return cell;
+}
+
+void TstAcceptance::playRecording(const QString &recording)
+{
+    const HxAccessible cell = listCell(recording);
+    QVERIFY2(!cell.rect.isEmpty(), qPrintable(recording));
+    QVERIFY(m_desktop->click(cell.rect.center(), 1, 2));
+    QVERIFY2(hxWaitFor(kWaitMs, [&] { return QFileInfo(shownFile()).completeBaseName().startsWith(recording); }),
+             qPrintable(shownFile()));
+    QVERIFY(waitForPlaying(recording + QStringLiteral("-playing")));
+}
+
+bool TstAcceptance::waitForPlaying(const QString &name)
+{
+    Codes last;
+    return waitForCodes(name, [&](const Codes &c) {
+        const bool moving = c.inStep() && last.inStep() && c.main > last.main;
+        last = c;
+        return moving;
+    });
+}
+
+bool TstAcceptance::pausePlayback(const QString &name, Codes *paused)
+{
+    if (!m_desktop->click(on(at::pause)))
+        return false;
+    Codes last;
+    return waitForCodes(name, [&](const Codes &c) {
+        const bool still = c.inStep() && c.main == last.main && c.sub == last.sub;
+        last = c;
+        return still;
+    }, paused);
+}
+
 QString TstAcceptance::shownFile() const
 {
     // The title bar names the front file of the recording being played.
@@ -358,8 +469,15 @@ void TstAcceptance::chooseFolder(const QString &dialogTitle, const QString &fold
     // The folder browser starts with its name field focused.
     QVERIFY(m_desktop->keys({QStringLiteral("ctrl+a")}));
     QVERIFY(m_desktop->typeText(folder));
-    QVERIFY(m_desktop->keys({QStringLiteral("Return")}));
-    QVERIFY(waitForWindowGone(dialogTitle));
+    // The first Return may only close the name field's completion list.
+    bool gone = false;
+    for (int attempt = 0; attempt < 3 && !gone; ++attempt) {
+        QVERIFY(m_desktop->keys({QStringLiteral("Return")}));
+        gone = hxWaitFor(3000, [&] { return m_desktop->windowRect(dialogTitle).isEmpty(); });
+    }
+    if (!gone)
+        shot(QStringLiteral("folder-dialog-stays"));
+    QVERIFY2(gone, qPrintable(dialogTitle));
 }
 
 void TstAcceptance::startPlaysFirstRecording()
@@ -413,21 +531,17 @@ void TstAcceptance::sliderMovesBothPanes()
 
 void TstAcceptance::pauseStepSwapMirrorZoomFullScreen()
 {
-    QVERIFY(m_desktop->click(on(at::pause)));
     Codes paused;
-    QVERIFY(waitForCodes(QStringLiteral("paused"), [&](const Codes &c) {
-        const bool still = c.inStep() && c.main == paused.main;
-        paused = c;
-        return still;
-    }));
+    QVERIFY(pausePlayback(QStringLiteral("paused"), &paused));
     QTest::qWait(500);
     QCOMPARE(codes(shot(QString())).main, paused.main);
 
     // Mirrored, the blocks run from the right edge of the main picture.
     QVERIFY(m_desktop->click(on(at::mirrorMain)));
-    QVERIFY(hxWaitFor(kWaitMs, [&] { return codes(m_desktop->grab(), true).main == paused.main; }));
-    shot(QStringLiteral("mirrored"));
+    m_mirroredMain = true;
+    QVERIFY(waitForCodes(QStringLiteral("mirrored"), [&](const Codes &c) { return c.main == paused.main; }));
     QVERIFY(m_desktop->click(on(at::mirrorMain)));
+    m_mirroredMain = false;
     QVERIFY(waitForCodes(QStringLiteral("unmirrored"), [&](const Codes &c) { return c.main == paused.main; }));
 
     // Swapped, the main pane shows the rear camera, whose picture is
@@ -454,12 +568,13 @@ void TstAcceptance::pauseStepSwapMirrorZoomFullScreen()
     const QRect pane = on(at::mainPicture);
     QVERIFY(m_desktop->click(pane.center(), 1, 2));
     const QRectF zoomed(pane.left(), pane.top(), 2.0 * pane.width(), 2.0 * pane.height());
-    const int lowBits = 8;
+    // The overview box in the top-right corner covers the higher bits.
+    const int lowBits = 6;
     bool zoomOn = false;
     for (int attempt = 0; attempt < 3 && !zoomOn; ++attempt) {
         QVERIFY(m_desktop->drag(pane.center(), pane.bottomRight() - QPoint(2, 2)));
         zoomOn = hxWaitFor(3000, [&] {
-            return HxFrameCode::read(m_desktop->grab(), zoomed, false, lowBits) == (paused.main & 0xFF);
+            return HxFrameCode::read(m_desktop->grab(), zoomed, false, lowBits) == (paused.main & ((1 << lowBits) - 1));
         });
     }
     const QImage zoomShot = shot(QStringLiteral("zoomed-top-left"));
@@ -477,12 +592,18 @@ void TstAcceptance::pauseStepSwapMirrorZoomFullScreen()
 
     // Return makes the window fill the screen, Escape brings it back.
     QVERIFY(m_desktop->keys({QStringLiteral("Return")}));
-    const bool filled = hxWaitFor(5000, [&] { return m_desktop->windowRect(kTitle).size() == kScreen; });
+    const bool filled = hxWaitFor(kWaitMs, [&] { return m_desktop->windowRect(kTitle) == QRect(QPoint(0, 0), kScreen); });
+    // Paused, the screen stands still once the new layout is drawn.
+    QImage previous;
+    hxWaitFor(kWaitMs, [&] {
+        QTest::qWait(300);
+        const QImage current = m_desktop->grab();
+        const bool still = current == previous;
+        previous = current;
+        return still;
+    });
     shot(QStringLiteral("full-screen"));
-    // The window lays itself out for full screen, but never asks the window
-    // manager for it (_NET_WM_STATE stays empty), so it keeps its size.
-    QEXPECT_FAIL("", "full screen is not requested from the window manager", Continue);
-    QVERIFY(filled);
+    QVERIFY2(filled, qPrintable(QStringLiteral("window at %1").arg(describe(m_desktop->windowRect(kTitle)))));
     QVERIFY(m_desktop->keys({QStringLiteral("Escape")}));
     QVERIFY(hxWaitFor(kWaitMs, [&] { return m_desktop->windowRect(kTitle).size() == kWindowSize; }));
     m_window = m_desktop->windowRect(kTitle);
@@ -515,13 +636,8 @@ void TstAcceptance::telemetryFollowsPlayback()
     for (const QRect &panel : {at::speedDigits, at::gSensorGraph})
         QVERIFY2(before.copy(on(panel)) != after.copy(on(panel)), "speed digits and G-sensor cursor follow playback");
 
-    QVERIFY(m_desktop->click(on(at::pause)));
     Codes paused;
-    QVERIFY(waitForCodes(QStringLiteral("telemetry-paused"), [&](const Codes &c) {
-        const bool still = c.inStep() && c.main == paused.main;
-        paused = c;
-        return still;
-    }));
+    QVERIFY(pausePlayback(QStringLiteral("telemetry-paused"), &paused));
     const int second = paused.main / kFps;
     const auto label = [this](const QString &description) {
         return accessible(QStringLiteral("label"), [&](const HxAccessible &n) { return n.description == description; }).name;
@@ -537,49 +653,68 @@ void TstAcceptance::telemetryFollowsPlayback()
     QVERIFY(ffmpeg.waitForFinished(30000));
     const QStringList cues = QString::fromUtf8(ffmpeg.readAllStandardOutput()).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
     QVERIFY(cues.size() >= kRecordingSeconds);
-    QStringList expected;
-    // The labels follow the position reports, a moment behind the picture.
+    // The labels follow the position reports (several a second), a moment
+    // behind the picture: the shown position lies on the route between the
+    // second before and the second after.
+    double south = 90, north = -90, west = 180, east = -180;
     for (int s = qMax(0, second - 1); s <= qMin(second + 1, cues.size() - 1); ++s) {
-        const QStringList fields = cues.at(s).split(QLatin1Char('\n')).value(2).split(QLatin1Char(',')).value(0).split(QLatin1Char('/'));
-        expected << fields.value(3) + QLatin1Char(' ') + fields.value(2);
+        for (const QString &entry : cues.at(s).split(QLatin1Char('\n')).value(2).split(QLatin1Char(','))) {
+            const QStringList fields = entry.split(QLatin1Char('/'));
+            const double lon = fields.value(2).toDouble();
+            const double lat = fields.value(3).toDouble();
+            south = qMin(south, lat);
+            north = qMax(north, lat);
+            west = qMin(west, lon);
+            east = qMax(east, lon);
+        }
     }
-    QVERIFY2(expected.contains(latitude + QLatin1Char(' ') + longitude),
-             qPrintable(QStringLiteral("shown %1 %2 at second %3, route %4").arg(latitude, longitude).arg(second).arg(expected.join(QStringLiteral(", ")))));
+    // Rounding in the last printed digit.
+    constexpr double kDigit = 0.000002;
+    const double lat = latitude.toDouble();
+    const double lon = longitude.toDouble();
+    QVERIFY2(lat >= south - kDigit && lat <= north + kDigit && lon >= west - kDigit && lon <= east + kDigit,
+             qPrintable(QStringLiteral("shown %1 %2 at second %3, route %4 %5 .. %6 %7")
+                            .arg(latitude, longitude).arg(second).arg(south, 0, 'f', 6).arg(west, 0, 'f', 6)
+                            .arg(north, 0, 'f', 6).arg(east, 0, 'f', 6)));
 }
 
 void TstAcceptance::mapDrawsRouteOffline()
 {
+    // The map is a window of its own beside the main window.
+    const auto mapWindow = [this] {
+        return accessible(QStringLiteral("dialog"), [](const HxAccessible &n) { return n.depth == 1 && !n.rect.isEmpty(); });
+    };
     QVERIFY(m_desktop->click(on(at::map)));
-    HxAccessible frame;
+    HxAccessible window;
     QVERIFY(hxWaitFor(60000, [&] {
-        frame = accessible(QStringLiteral("frame"), [](const HxAccessible &n) { return n.name != kTitle && !n.rect.isEmpty(); });
-        return !frame.rect.isEmpty();
+        window = mapWindow();
+        return !window.rect.isEmpty();
     }));
-    // The route is a red line on the page.
-    int red = 0;
+    // The route is a red line on the page, longer than the red car marker.
+    QRect red;
     QImage image;
     const bool drawn = hxWaitFor(60000, [&] {
-        image = m_desktop->grab().copy(frame.rect);
-        red = 0;
+        image = m_desktop->grab().copy(window.rect);
+        red = QRect();
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
                 const QColor colour = image.pixelColor(x, y);
-                red += colour.red() > 170 && colour.green() < 110 && colour.blue() < 110 ? 1 : 0;
+                if (colour.red() > 170 && colour.green() < 110 && colour.blue() < 110)
+                    red |= QRect(x, y, 1, 1);
             }
-        return red > 30;
+        return qMax(red.width(), red.height()) > 40;
     });
     image.save(QStringLiteral("%1/%2-map.png").arg(m_output).arg(++m_shotNumber, 2, 10, QLatin1Char('0')));
-    QVERIFY2(drawn, qPrintable(QStringLiteral("%1 red pixels").arg(red)));
-    QVERIFY(m_desktop->keys({QStringLiteral("alt+F4")}));
-    QVERIFY(hxWaitFor(kWaitMs, [&] {
-        return accessible(QStringLiteral("frame"), [](const HxAccessible &n) { return n.name != kTitle && !n.rect.isEmpty(); }).rect.isEmpty();
-    }));
+    QVERIFY2(drawn, qPrintable(QStringLiteral("red pixels over %1").arg(describe(red))));
+    // The close button at the right of the map's own title bar.
+    QVERIFY(m_desktop->click(window.rect.topRight() + at::mapClose));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return mapWindow().rect.isEmpty(); }));
 }
 
 void TstAcceptance::stillCaptureOfBothCameras()
 {
-    const Codes shown = codes(shot(QStringLiteral("capture-shown")));
-    QVERIFY(shown.inStep());
+    Codes shown;
+    QVERIFY(pausePlayback(QStringLiteral("capture-shown"), &shown));
     const QString folder = m_sandbox->home() + QStringLiteral("/stills");
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(m_desktop->click(on(at::capture)));
@@ -663,7 +798,7 @@ void TstAcceptance::backupOverwritesAfterAsking()
     HxAccessible question;
     QVERIFY(hxWaitFor(kWaitMs, [&] {
         question = accessible(QStringLiteral("label"), [](const HxAccessible &n) {
-            return n.name == QLatin1String("この場所に同じ名前のファイルがあります。");
+            return n.name == QStringLiteral("この場所に同じ名前のファイルがあります。");
         });
         return !question.rect.isEmpty();
     }));
@@ -676,6 +811,49 @@ void TstAcceptance::backupOverwritesAfterAsking()
     shot(QStringLiteral("backup-done"));
 }
 
+void TstAcceptance::damagedRecordingsAreSkipped()
+{
+    // The card's cut-off recordings are marked in the list's type column.
+    QList<HxAccessible> marked;
+    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+        if (node.role == QLatin1String("table cell") && node.name == QStringLiteral("破損"))
+            marked << node;
+    QVERIFY2(marked.size() >= 2, qPrintable(QString::number(marked.size())));
+
+    // Stepping on from the recording before two damaged ones plays the next
+    // sound one. That recording is a .MOV front file without a partner.
+    const HxAccessible before = listCell(QStringLiteral("NORM260415-091002"));
+    QVERIFY(!before.rect.isEmpty());
+    QVERIFY(m_desktop->click(before.rect.center(), 1, 2));
+    QVERIFY2(hxWaitFor(kWaitMs, [&] { return QFileInfo(shownFile()).fileName().startsWith(QLatin1String("NORM260415-091002")); }),
+             qPrintable(shownFile()));
+    QVERIFY(m_desktop->click(on(at::nextFile)));
+    QVERIFY2(hxWaitFor(kWaitMs, [&] { return QFileInfo(shownFile()).fileName().startsWith(QLatin1String("EVEN260415-100002")); }),
+             qPrintable(shownFile()));
+    QVERIFY(waitForPlaying(QStringLiteral("damaged-passed-over")));
+
+    // Double-clicked, a damaged recording is offered for repair instead of
+    // played; declined, playback goes on.
+    QVERIFY(m_desktop->click(marked.first().rect.center(), 1, 2));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return !extraWindows().isEmpty(); }));
+    shot(QStringLiteral("damaged-repair-offer"));
+    // A click landing while the popup is still being mapped is lost: click
+    // again while it stays.
+    bool declined = false;
+    for (int attempt = 0; attempt < 3 && !declined; ++attempt) {
+        QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("キャンセル")));
+        declined = hxWaitFor(5000, [&] { return extraWindows().isEmpty(); });
+    }
+    QVERIFY(declined);
+    QCOMPARE(m_viewer->state(), QProcess::Running);
+
+    // A pair of garbage files is no recording: it is not listed, and the
+    // viewer goes on playing what is asked for.
+    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+        QVERIFY2(node.name != QLatin1String("NORM260415-235002"), "garbage listed");
+    playRecording(kFirstRecording);
+}
+
 void TstAcceptance::englishThroughTitleBar()
 {
     QVERIFY(m_desktop->click(on(at::language)));
@@ -684,9 +862,19 @@ void TstAcceptance::englishThroughTitleBar()
         combo = accessible(QStringLiteral("combo box"), [](const HxAccessible &n) { return !n.rect.isEmpty(); });
         return !combo.rect.isEmpty();
     }));
-    QVERIFY(m_desktop->click(combo.rect.center()));
-    QTest::qWait(300);
-    QVERIFY(m_desktop->keys({QStringLiteral("Down"), QStringLiteral("Return")}));
+    // The drop-down list opens; its English entry is clicked.
+    HxAccessible english;
+    for (int attempt = 0; attempt < 3 && english.rect.isEmpty(); ++attempt) {
+        QVERIFY(m_desktop->click(combo.rect.center()));
+        hxWaitFor(5000, [&] {
+            english = accessible(QStringLiteral("list item"), [](const HxAccessible &n) {
+                return n.name == QLatin1String("English") && !n.rect.isEmpty();
+            });
+            return !english.rect.isEmpty();
+        });
+    }
+    QVERIFY(!english.rect.isEmpty());
+    QVERIFY(m_desktop->click(english.rect.center()));
     QVERIFY(hxWaitFor(kWaitMs, [&] {
         return accessible(QStringLiteral("combo box"), [](const HxAccessible &n) { return n.name == QLatin1String("English"); }).name == QLatin1String("English");
     }));
@@ -712,36 +900,6 @@ void TstAcceptance::englishThroughTitleBar()
     QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("Cancel")));
 }
 
-void TstAcceptance::damagedRecordingsDoNotStopPlayback()
-{
-    // The damaged recordings are dated last; stepping back from the first
-    // recording wraps to them.
-    QVERIFY(m_desktop->click(on(QPoint(790, 421))));
-    QStringList visited;
-    for (int step = 0; step < 3; ++step) {
-        QTest::qWait(600);
-        QVERIFY(m_desktop->click(on(at::previousFile)));
-        QString file;
-        hxWaitFor(5000, [&] {
-            file = shownFile();
-            return !visited.contains(file) && !file.isEmpty();
-        });
-        visited << file;
-        shot(QStringLiteral("damaged-step-%1").arg(step));
-        QCOMPARE(m_viewer->state(), QProcess::Running);
-    }
-    QVERIFY2(visited.filter(QRegularExpression(QStringLiteral("NORM260415-235[05]02"))).size() >= 1,
-             qPrintable(visited.join(QStringLiteral(", "))));
-    QVERIFY(m_desktop->click(on(at::nextFile)));
-    QVERIFY(m_desktop->click(on(at::nextFile)));
-    Codes playing;
-    QVERIFY(waitForCodes(QStringLiteral("after-damaged"), [&](const Codes &c) {
-        const bool moving = c.inStep() && playing.main >= 0 && c.main > playing.main;
-        playing = c;
-        return moving;
-    }));
-}
-
 void TstAcceptance::closeButtonQuitsCleanly()
 {
     const QList<qint64> helpers = descendants(m_viewer->processId());
@@ -749,8 +907,17 @@ void TstAcceptance::closeButtonQuitsCleanly()
     QVERIFY(m_viewer->waitForFinished(30000));
     QCOMPARE(m_viewer->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_viewer->exitCode(), 0);
-    for (const qint64 pid : helpers)
-        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)), qPrintable(QString::number(pid)));
+    QStringList left;
+    hxWaitFor(10000, [&] {
+        left.clear();
+        for (const qint64 pid : helpers) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            if (command.open(QIODevice::ReadOnly))
+                left << QStringLiteral("%1 %2").arg(pid).arg(QString::fromLocal8Bit(command.readAll().replace('\0', ' ')));
+        }
+        return left.isEmpty();
+    });
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(QStringLiteral("; "))));
 
     QSettings settings(m_documents + QStringLiteral("/KT-LV550N Doc/viewersetup/conf64.ini"), QSettings::IniFormat);
     QCOMPARE(settings.value(QStringLiteral("APP/LANGUAGE")).toInt(), 2);

@@ -16,14 +16,27 @@ def clean(text):
 
 
 def walk(node, depth, out):
+    # Only what is on the screen: hidden windows, dialogs and buttons kept for
+    # later would be found by name in place of the shown ones, and a hidden
+    # file dialog holds a model of a whole folder. Objects may vanish while
+    # walked.
     try:
-        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        extents = "%d\t%d\t%d\t%d" % (box.x, box.y, box.width, box.height)
-    except NotImplementedError:
-        extents = "0\t0\t0\t0"
-    out.append("%d\t%s\t%s\t%s\t%s" % (depth, node.getRoleName(), clean(node.name),
-                                       clean(node.description), extents))
-    for child in node:
+        # A table's rows out of view stay listed: they are scrolled to.
+        if (depth > 0 and not node.getState().contains(pyatspi.STATE_SHOWING)
+                and not node.getRoleName().startswith("table")):
+            return
+        try:
+            box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            extents = "%d\t%d\t%d\t%d" % (box.x, box.y, box.width, box.height)
+        except NotImplementedError:
+            extents = "0\t0\t0\t0"
+        out.append("%d\t%s\t%s\t%s\t%s" % (depth, node.getRoleName(), clean(node.name),
+                                           clean(node.description), extents))
+        children = list(node)
+    except Exception as error:  # noqa: BLE001 - a vanished object ends its branch only
+        print("atspi_tree: %s" % error, file=sys.stderr)
+        return
+    for child in children:
         if child is not None:
             walk(child, depth + 1, out)
 

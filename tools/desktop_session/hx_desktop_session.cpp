@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -309,8 +310,15 @@ QList<HxAccessible> HxDesktopSession::accessibleTree(const QString &application)
     process.setProcessEnvironment(m_environment);
     process.start(kDebianPython, {QStringLiteral(HX_ATSPI_SCRIPT), application});
     QList<HxAccessible> tree;
-    if (!process.waitForFinished(30000))
+    if (!process.waitForFinished(30000)) {
+        qWarning() << "HxDesktopSession::accessibleTree" << application << "timed out";
+        process.kill();
+        process.waitForFinished(5000);
         return tree;
+    }
+    const QByteArray errors = process.readAllStandardError();
+    if (!errors.isEmpty())
+        qWarning() << "HxDesktopSession::accessibleTree" << errors.trimmed().left(500);
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList fields = line.split(QLatin1Char('\t'));
