@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -383,9 +384,22 @@ HxAccessible TstAcceptance::accessible(const QString &role,
 
 bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
 {
+    // Dialogs share button names (キャンセル): one in a window of its own
+    // beside the main window, the dialog just opened, wins.
     HxAccessible node;
     hxWaitFor(kWaitMs, [&] {
-        node = accessible(role, [&](const HxAccessible &n) { return n.name == name && !n.rect.isEmpty(); });
+        node = HxAccessible();
+        QList<QRect> dialogs;
+        for (const HxAccessible &n : m_desktop->accessibleTree(QStringLiteral("hx_viewer"))) {
+            if (n.depth == 1 && n.name != kTitle && !n.rect.isEmpty())
+                dialogs << n.rect;
+            if (n.role != role || n.name != name || n.rect.isEmpty())
+                continue;
+            const bool inDialog = std::any_of(dialogs.cbegin(), dialogs.cend(),
+                                              [&](const QRect &d) { return d.contains(n.rect.center()); });
+            if (node.rect.isEmpty() || inDialog)
+                node = n;
+        }
         return !node.rect.isEmpty();
     });
     if (node.rect.isEmpty()) {
@@ -837,14 +851,13 @@ void TstAcceptance::damagedRecordingsAreSkipped()
     QVERIFY(m_desktop->click(marked.first().rect.center(), 1, 2));
     QVERIFY(hxWaitFor(kWaitMs, [&] { return !extraWindows().isEmpty(); }));
     shot(QStringLiteral("damaged-repair-offer"));
-    // A click landing while the popup is still being mapped is lost: click
-    // again while it stays.
-    bool declined = false;
-    for (int attempt = 0; attempt < 3 && !declined; ++attempt) {
-        QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("キャンセル")));
-        declined = hxWaitFor(5000, [&] { return extraWindows().isEmpty(); });
-    }
-    QVERIFY(declined);
+    // The accessibility tree may give the popup's buttons where the popup
+    // was asked to be rather than where the window manager put it: Escape,
+    // the popup's own key for Cancel, answers where the click missed.
+    QVERIFY(clickAccessible(QStringLiteral("push button"), QStringLiteral("キャンセル")));
+    if (!hxWaitFor(5000, [&] { return extraWindows().isEmpty(); }))
+        QVERIFY(m_desktop->keys({QStringLiteral("Escape")}));
+    QVERIFY(hxWaitFor(kWaitMs, [&] { return extraWindows().isEmpty(); }));
     QCOMPARE(m_viewer->state(), QProcess::Running);
 
     // A pair of garbage files is no recording: it is not listed, and the
