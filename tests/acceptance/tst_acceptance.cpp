@@ -385,19 +385,28 @@ HxAccessible TstAcceptance::accessible(const QString &role,
 bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
 {
     // Dialogs share button names (キャンセル): one in a window of its own
-    // beside the main window, the dialog just opened, wins.
+    // beside the main window, the dialog just opened, wins. Such a window
+    // may be told to the accessibility tree where it was asked to be rather
+    // than where the window manager put it: the button is found at the same
+    // place in the window that has the focus.
     HxAccessible node;
+    QPoint offset;
     hxWaitFor(kWaitMs, [&] {
         node = HxAccessible();
+        offset = QPoint();
         QList<QRect> dialogs;
         for (const HxAccessible &n : m_desktop->accessibleTree(QStringLiteral("hx_viewer"))) {
             if (n.depth == 1 && n.name != kTitle && !n.rect.isEmpty())
                 dialogs << n.rect;
             if (n.role != role || n.name != name || n.rect.isEmpty())
                 continue;
-            const bool inDialog = std::any_of(dialogs.cbegin(), dialogs.cend(),
-                                              [&](const QRect &d) { return d.contains(n.rect.center()); });
-            if (node.rect.isEmpty() || inDialog)
+            const auto dialog = std::find_if(dialogs.cbegin(), dialogs.cend(),
+                                             [&](const QRect &d) { return d.contains(n.rect.center()); });
+            if (dialog != dialogs.cend()) {
+                const QRect active = m_desktop->activeWindowRect();
+                offset = active.size() == dialog->size() ? active.topLeft() - dialog->topLeft() : QPoint();
+            }
+            if (node.rect.isEmpty() || dialog != dialogs.cend())
                 node = n;
         }
         return !node.rect.isEmpty();
@@ -406,7 +415,7 @@ bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
         shot(QStringLiteral("missing-") + name);
         return false;
     }
-    return m_desktop->click(node.rect.center());
+    return m_desktop->click(node.rect.center() + offset);
 }
 
 QList<HxAccessible> TstAcceptance::extraWindows() const

@@ -289,7 +289,19 @@ QRect HxDesktopSession::windowRect(const QString &title) const
                   QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
                  &ids))
         return QRect();
-    const QString id = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
+    return geometry(ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0));
+}
+
+QRect HxDesktopSession::activeWindowRect() const
+{
+    QString id;
+    if (!xdotool({QStringLiteral("getactivewindow")}, &id))
+        return QRect();
+    return geometry(id.trimmed());
+}
+
+QRect HxDesktopSession::geometry(const QString &id) const
+{
     QString shell;
     if (id.isEmpty()
         || !xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}, &shell))

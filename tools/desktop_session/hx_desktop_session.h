@@ -60,6 +60,8 @@ public:
     // The visible top-level window whose title is exactly `title`, in screen
     // coordinates; empty when there is none.
     QRect windowRect(const QString &title) const;
+    // The window that has the keyboard focus, in screen coordinates.
+    QRect activeWindowRect() const;
 
     // The tree of the application named `application` (its program name).
     QList<HxAccessible> accessibleTree(const QString &application) const;
@@ -68,6 +70,7 @@ private:
     bool startDbus(QString *error);
     bool waitForWindowManager() const;
     bool xdotool(const QStringList &arguments, QString *output = nullptr) const;
+    QRect geometry(const QString &windowId) const;
 
     QString m_home;
     QSize m_screenSize;
