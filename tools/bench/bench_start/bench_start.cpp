@@ -5,8 +5,8 @@
 //
 // Without CARD a small card of 20 s recordings is written first. Figures are
 // medians of N rounds (10 by default): start to the first frame in both panes,
-// a click on a list row to that recording's first frame, a click on the
-// position slider to the new frame.
+// a double click on a list row to that recording's first frame, a click on
+// the position slider to the new frame.
 
 #include "hx_desktop_session.h"
 #include "hx_frame_code.h"
@@ -93,10 +93,14 @@ void viewerRound(HxDesktopSession &desktop, const QString &card, int round, Figu
     };
     figures->start << until(clock, [&] { return both([](int, int) { return true; }); });
 
-    // Rows 2 and 3 in turn: each starts at frame 0 while the other had played on.
-    QThread::msleep(1500);
+    // Rows 2 and 3 in turn, double-clicked as a person plays a recording:
+    // each starts at frame 0 while the first had played on. Timed from the
+    // second press, when the request is complete.
+    // The list reads every recording's length after the first one plays; a
+    // row is asked for once it is done.
+    QThread::msleep(4000);
+    desktop.click(window.topLeft() + QPoint(kRowX, kFirstRowY + kRowPitch * (1 + round % 2)), 1, 2);
     clock.restart();
-    desktop.click(window.topLeft() + QPoint(kRowX, kFirstRowY + kRowPitch * (1 + round % 2)));
     figures->row << until(clock, [&] { return both([](int main, int sub) { return main < 15 && sub < 15; }); });
 
     QThread::msleep(500);
@@ -128,11 +132,16 @@ void ffplayRound(HxDesktopSession &desktop, const QString &file, int round, Figu
     // ffplay has no list: a new file is a new start.
     figures->row << first;
     QThread::msleep(500);
-    // ffplay seeks to the fraction of the window's width under a right click.
+    // ffplay seeks to the fraction of the window's width under a right
+    // click; the pointer enters the window first, or SDL drops the click.
     const double fraction = 0.3 + 0.04 * (round % 5);
     const int target = int(fraction * 20 * 30);
+    const QPoint point(int(fraction * picture.width()), picture.center().y());
+    desktop.moveMouse(picture.bottomRight() + QPoint(50, 50));
+    desktop.moveMouse(point);
+    QThread::msleep(100);
     clock.restart();
-    desktop.click(QPoint(int(fraction * picture.width()), picture.center().y()), 3);
+    desktop.click(point, 3);
     figures->slider << until(clock, [&] { return qAbs(code(desktop, picture) - target) <= 30; });
     endProcess(player);
 }
