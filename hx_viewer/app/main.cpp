@@ -12,8 +12,8 @@
 
 namespace {
 
-// A single existing folder given on the command line is opened at start;
-// anything else on the command line is ignored.
+// A single existing folder given on the command line is opened at start, or
+// by the copy already running; anything else on the command line is ignored.
 QString folderArgument(int argc, char **argv)
 {
     if (argc != 2)
@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
 
     if (!application.isOnlyInstance()) {
-        application.activateRunningInstance();
+        application.activateRunningInstance(startFolder);
         return -42;
     }
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QWidget>
@@ -44,8 +45,17 @@ void VwApp::initialize(QApplication *application)
     QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
     setAppFont(QStringLiteral("MS PGothic"), false);
     loadStyleSheet(application);
+    application->setWindowIcon(appIcon());
     createAppFolders();
     VwSettings::instance()->open();
+}
+
+QIcon VwApp::appIcon()
+{
+    QIcon icon;
+    for (int size : {48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/image/app_icon_%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void VwApp::loadStyleSheet(QApplication *application)

@@ -5,6 +5,7 @@
 
 class HxDisplayAwake;
 class QApplication;
+class QIcon;
 class QShortcut;
 class QWidget;
 
@@ -43,6 +44,9 @@ public:
 
     // The data folder, Documents / "KT-LV550N Doc"; empty without a Documents location.
     static QString dataFolder();
+
+    // The program's icon at the sizes of the desktop's menus, from the resources.
+    static QIcon appIcon();
 
     // Resource name of the seven-segment digit font registered by setAppFont.
     static const QString &digitFontResource();

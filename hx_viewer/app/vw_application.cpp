@@ -4,6 +4,8 @@
 #include "hx_single_instance.h"
 #include "vw_app.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 const QString &VwApplication::instanceKey()
@@ -15,7 +17,13 @@ const QString &VwApplication::instanceKey()
 VwApplication::VwApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // The window class and the Wayland application id, which the desktop
+    // entry names, whatever the program file is called.
+    setApplicationName(QStringLiteral("kt-lv550n-viewer"));
+    setDesktopFileName(QStringLiteral("kt-lv550n-viewer"));
+
     m_singleInstance = new HxSingleInstance(instanceKey(), QString(), this);
+    connect(m_singleInstance, &HxSingleInstance::openRequested, this, &VwApplication::onOpenRequested);
     connect(m_singleInstance, &HxSingleInstance::activationRequested, this,
             &VwApplication::onActivationRequested);
 }
@@ -36,11 +44,23 @@ bool VwApplication::isOnlyInstance()
     return result != HxSingleInstance::HeldElsewhere;
 }
 
-bool VwApplication::activateRunningInstance()
+bool VwApplication::activateRunningInstance(const QString &folder)
 {
-    const bool answered = m_singleInstance->requestActivation();
+    const bool answered = m_singleInstance->requestActivation(3000, folder);
     qCDebug(lcHxApp) << "VwApplication::activateRunningInstance answered" << answered;
     return answered;
+}
+
+void VwApplication::onOpenRequested(const QString &path)
+{
+    // Any program of this user may talk to the socket: only an existing
+    // folder, named in full, is opened.
+    const QFileInfo info(path);
+    if (!info.isAbsolute() || !info.isDir()) {
+        qCDebug(lcHxApp) << "VwApplication::onOpenRequested not a folder" << path;
+        return;
+    }
+    Q_EMIT VwApp::instance()->openFolderRequested(QDir::cleanPath(path));
 }
 
 void VwApplication::onActivationRequested()

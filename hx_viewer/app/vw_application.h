@@ -21,15 +21,16 @@ public:
     // False when another copy holds the lock; true when this process now holds
     // it, and also when the lock cannot be used at all (logged).
     bool isOnlyInstance();
-    // Asks the running copy to bring its main window to the front. True when it
-    // answered.
-    bool activateRunningInstance();
+    // Asks the running copy to bring its main window to the front, after
+    // opening folder when one is given. True when it answered.
+    bool activateRunningInstance(const QString &folder = QString());
 
 Q_SIGNALS:
     // The main window was brought forward at the request of a later copy.
     void activated();
 
 private:
+    void onOpenRequested(const QString &path);
     void onActivationRequested();
 
     HxSingleInstance *m_singleInstance = nullptr;

@@ -20,12 +20,17 @@
 #include <unistd.h>
 
 namespace {
+// A request is one line: "activate", or "open " and a percent-encoded path
+// (the path's bytes as the file system has them).
 const QByteArray kActivateRequest = QByteArrayLiteral("activate\n");
+const QByteArray kOpenRequest = QByteArrayLiteral("open ");
 const QByteArray kActivateAnswer = QByteArrayLiteral("ok\n");
 // A client that sends nothing sensible within this time is dropped, so a
 // stray connection cannot hold resources of the running copy.
 constexpr int kClientTimeoutMs = 5000;
-constexpr int kMaxRequestBytes = 64;
+// Room for the longest path Linux accepts (PATH_MAX), every byte encoded.
+constexpr int kMaxRequestBytes = 3 * 4096 + 16;
+constexpr int kMaxAnswerBytes = 16;
 } // namespace
 
 HxSingleInstance::HxSingleInstance(const QString &key, const QString &directory, QObject *parent)
@@ -137,19 +142,32 @@ void HxSingleInstance::onClientReadyRead(QLocalSocket *client)
             client->abort();
         return;
     }
-    const QByteArray request = client->readLine(kMaxRequestBytes);
-    if (request != kActivateRequest) {
-        qCDebug(lcHxPlatform) << "HxSingleInstance::onClientReadyRead unknown request" << request;
+    const QByteArray request = client->readLine(kMaxRequestBytes + 1);
+    QString path;
+    if (request.startsWith(kOpenRequest) && request.endsWith('\n')) {
+        path = QFile::decodeName(QByteArray::fromPercentEncoding(
+            request.mid(kOpenRequest.size(), request.size() - kOpenRequest.size() - 1)));
+    } else if (request != kActivateRequest) {
+        qCDebug(lcHxPlatform) << "HxSingleInstance::onClientReadyRead unknown request" << request.left(64);
         client->abort();
         return;
     }
+    if (!path.isEmpty())
+        Q_EMIT openRequested(path);
     Q_EMIT activationRequested();
     client->write(kActivateAnswer);
     client->disconnectFromServer();
 }
 
-bool HxSingleInstance::requestActivation(int timeoutMs) const
+bool HxSingleInstance::requestActivation(int timeoutMs, const QString &path) const
 {
+    const QByteArray request = path.isEmpty()
+        ? kActivateRequest
+        : kOpenRequest + QFile::encodeName(path).toPercentEncoding() + '\n';
+    if (request.size() > kMaxRequestBytes) {
+        qCDebug(lcHxPlatform) << "HxSingleInstance::requestActivation path too long" << path.size();
+        return false;
+    }
     QElapsedTimer elapsed;
     elapsed.start();
     QLocalSocket socket;
@@ -165,7 +183,7 @@ bool HxSingleInstance::requestActivation(int timeoutMs) const
         }
         QThread::msleep(50);
     }
-    socket.write(kActivateRequest);
+    socket.write(request);
     if (!socket.waitForBytesWritten(qMax(1, timeoutMs - int(elapsed.elapsed()))))
         return false;
     while (!socket.canReadLine()) {
@@ -173,5 +191,5 @@ bool HxSingleInstance::requestActivation(int timeoutMs) const
         if (left <= 0 || !socket.waitForReadyRead(left))
             break;
     }
-    return socket.canReadLine() && socket.readLine(kMaxRequestBytes) == kActivateAnswer;
+    return socket.canReadLine() && socket.readLine(kMaxAnswerBytes) == kActivateAnswer;
 }

@@ -39,11 +39,15 @@ public:
     bool tryLock() { return lock() == Locked; }
     bool isLocked() const { return m_lockFd >= 0; }
 
-    // Asks the holder to bring its window forward and waits for its answer.
-    // True when the holder acknowledged the request.
-    bool requestActivation(int timeoutMs = 3000) const;
+    // Asks the holder to bring its window forward, and to open path first
+    // when one is given, and waits for its answer. True when the holder
+    // acknowledged the request.
+    bool requestActivation(int timeoutMs = 3000, const QString &path = QString()) const;
 
 Q_SIGNALS:
+    // A later copy handed over a path; activationRequested follows. The path
+    // is as the other copy sent it: the receiver checks what it names.
+    void openRequested(const QString &path);
     void activationRequested();
 
 private:

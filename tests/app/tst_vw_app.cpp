@@ -1,4 +1,5 @@
 #include "hx_folder_dialog.h"
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
 
@@ -69,11 +70,10 @@ void TstVwApp::createAppFolders()
         QVERIFY2(QDir(data + QLatin1Char('/') + QLatin1String(name)).exists(), name);
 
     // Existing folders and what they hold are left alone.
-    QFile keep(data + QStringLiteral("/backup/keep.txt"));
-    QVERIFY(keep.open(QIODevice::WriteOnly));
-    keep.close();
+    const QString keep = data + QStringLiteral("/backup/keep.txt");
+    QVERIFY(hxWriteFile(keep, QByteArray()));
     VwApp::instance()->createAppFolders();
-    QVERIFY(keep.exists());
+    QVERIFY(QFile::exists(keep));
 }
 
 void TstVwApp::missingDocumentsSkipsCreation()

@@ -20,6 +20,8 @@ private Q_SLOTS:
     void cleanup();
     void secondCopyActivatesFirst();
     void killedHolderLeavesNoLock();
+    void secondCopyHandsFolderOver_data();
+    void secondCopyHandsFolderOver();
     void viewerRefusesSecondCopy();
     void viewerHoldsTheLock();
     void unusableLockIsNoRunningCopy();
@@ -85,6 +87,8 @@ std::unique_ptr<QProcess> TstVwApplication::start(const QString &program, const 
     environment.insert(QStringLiteral("HOME"), m_sandbox.home());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_sandbox.home() + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The viewer's recording list says in its log what it listed.
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("hx.data.debug=true"));
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -155,6 +159,8 @@ void TstVwApplication::viewerRefusesSecondCopy()
     QVERIFY(viewer->waitForFinished(30000));
     QCOMPARE(viewer->exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer->exitCode(), kSecondCopyExitCode);
+    // The folder it was given goes to the running copy.
+    QCOMPARE(waitForLine(first), "open " + QFile::encodeName(m_sandbox.home()).toPercentEncoding());
     QCOMPARE(waitForLine(first), QByteArray("activated minimized=0"));
     // The refused copy created nothing.
     QVERIFY(!QDir(m_sandbox.documents() + QStringLiteral("/KT-LV550N Doc")).exists());
@@ -173,6 +179,68 @@ void TstVwApplication::viewerHoldsTheLock()
     // The viewer answers once its event loop runs, after the main window is built.
     QTRY_VERIFY_WITH_TIMEOUT(runSecondCopy(), 60000);
     QCOMPARE(viewer->state(), QProcess::Running);
+
+    // A second viewer started with a card leaves it to the running one, which lists it.
+    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
+    QTemporaryDir cards;
+    const QString card = cards.filePath(QStringLiteral("card"));
+    QProcess generator;
+    generator.start(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), QStringLiteral("--count"),
+                               QStringLiteral("2"), QStringLiteral("--duration"), QStringLiteral("1"), card});
+    QVERIFY2(generator.waitForFinished(120000) && generator.exitCode() == 0, generator.readAllStandardError());
+    auto second = start(m_viewer, {card});
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitCode(), kSecondCopyExitCode);
+    QByteArray log;
+    const QByteArray listed("VwVideoFileList::load 4 files 2 recordings");
+    QTRY_VERIFY_WITH_TIMEOUT((log += viewer->readAllStandardError()).contains(listed), 30000);
+    QCOMPARE(viewer->state(), QProcess::Running);
+}
+
+void TstVwApplication::secondCopyHandsFolderOver_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("relative");
+    QTest::addColumn<bool>("opened");
+
+    // The running copy opens only an existing folder named in full; anything
+    // else still brings it to the front.
+    QTest::newRow("folder") << QStringLiteral("SD カード 1") << true << false << true;
+    QTest::newRow("line break in the name") << QStringLiteral("card\nB") << true << false << true;
+    QTest::newRow("relative") << QStringLiteral("card") << true << true << false;
+    QTest::newRow("file") << QStringLiteral("NORM0001.MP4") << false << false << false;
+}
+
+void TstVwApplication::secondCopyHandsFolderOver()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, folder);
+    QFETCH(bool, relative);
+    QFETCH(bool, opened);
+
+    QTemporaryDir parent;
+    QVERIFY(parent.isValid());
+    const QString path = parent.filePath(name);
+    if (folder) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    m_running.push_back(start(m_probe));
+    QProcess *first = m_running.back().get();
+    QCOMPARE(waitForLine(first), QByteArray("ready"));
+
+    auto second = start(m_probe, {relative ? name : path});
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitCode(), kSecondCopyExitCode);
+    QCOMPARE(second->readAllStandardOutput().trimmed(), QByteArray("second answered=1"));
+
+    if (opened)
+        QCOMPARE(waitForLine(first), "open " + QFile::encodeName(path).toPercentEncoding());
+    QCOMPARE(waitForLine(first), QByteArray("activated minimized=0"));
 }
 
 QTEST_GUILESS_MAIN(TstVwApplication)

@@ -1,3 +1,4 @@
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "vw_app.h"
 #include "vw_settings.h"
@@ -44,10 +45,7 @@ QString TstVwSettings::readFile() const
 
 void TstVwSettings::writeFile(const QByteArray &text)
 {
-    QFile file(settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
+    QVERIFY(hxWriteFile(settingsPath(), text));
     // The store rereads a file changed by someone else on its next sync.
     VwSettings::instance()->settingsFile->sync();
 }

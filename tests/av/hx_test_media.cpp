@@ -1,6 +1,8 @@
 #include "hx_test_media.h"
 
+#include "av_clock.h"
 #include "av_player.h"
+#include "video_frame.h"
 
 #include <QFile>
 #include <QProcess>
@@ -155,4 +157,25 @@ bool hxLoadAndWait(av::AVPlayer &player, const QString &file)
     return QTest::qWaitFor([&] {
         return player.mediaStatus() == av::LoadedMedia || player.mediaStatus() == av::InvalidMedia;
     }, 10000) && player.mediaStatus() == av::LoadedMedia;
+}
+
+QVector<int> HxTestRecorder::codes() const
+{
+    QVector<int> result;
+    for (const Shot &shot : shots)
+        result << shot.code;
+    return result;
+}
+
+void HxTestRecorder::onUpdate()
+{
+    const av::VideoFrame frame = currentFrame();
+    if (!frame.isValid()) {
+        ++blanks;
+        return;
+    }
+    Shot shot;
+    static_cast<HxTestLook &>(shot) = hxLookAt(frame.image());
+    shot.clock = clock ? clock->value() : 0.0;
+    shots.append(shot);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "video_renderer.h"
+
 #include <QColor>
 #include <QImage>
 #include <QString>
+#include <QVector>
 
 namespace av {
+class AVClock;
 class AVPlayer;
 }
 
@@ -52,6 +56,29 @@ struct HxTestLook {
 };
 
 HxTestLook hxLookAt(const QImage &image);
+
+// An output that remembers what every picture it is given shows, with the
+// player's clock at that moment when `clock` is set, and counts the blank ones.
+class HxTestRecorder : public av::VideoRenderer
+{
+public:
+    struct Shot : HxTestLook {
+        double clock = 0.0;
+    };
+
+    av::VideoRendererId id() const override { return 1000; }
+
+    av::AVClock *clock = nullptr;
+    QVector<Shot> shots;
+    int blanks = 0;
+
+    Shot last() const { return shots.isEmpty() ? Shot() : shots.last(); }
+    int lastCode() const { return last().code; }
+    QVector<int> codes() const;
+
+protected:
+    void onUpdate() override;
+};
 
 // Loads `file` into `player` and waits until it is loaded; false when it
 // cannot be loaded.

@@ -1,3 +1,4 @@
+#include "hx_test_files.h"
 #include "hx_test_media.h"
 #include "sync_harness.h"
 
@@ -77,8 +78,8 @@ private Q_SLOTS:
     void cleanup();
 
     void loadFrontAndRear();
-    void frontOnly();
-    void rearOnly();
+    void oneCamera_data();
+    void oneCamera();
     void unplayableFiles_data();
     void unplayableFiles();
     void stopWhileIdle();
@@ -96,7 +97,6 @@ private Q_SLOTS:
     void frameStep();
     void seekStopsShortOfTheEnd();
     void swap();
-    void capture_data();
     void capture();
     void camerasStayInStep();
 
@@ -124,10 +124,7 @@ void TestVwPlayer::initTestCase()
     QString error;
     QVERIFY2(hxMakeCodedVideo(folder + QStringLiteral("/NORM260415-081202F.MP4"), spec, &error), qPrintable(error));
     QVERIFY2(hxMakeCodedVideo(folder + QStringLiteral("/NORM260415-081302R.MP4"), spec, &error), qPrintable(error));
-    QFile text(m_dir.path() + QStringLiteral("/NORM260415-090002F.MP4"));
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write("not a movie, only its name\n");
-    text.close();
+    QVERIFY(hxWriteFile(m_dir.path() + QStringLiteral("/NORM260415-090002F.MP4"), "not a movie, only its name\n"));
 
     hxsync::Config config;
     config.frontWidth = 320;
@@ -204,37 +201,30 @@ void TestVwPlayer::loadFrontAndRear()
     QVERIFY(m_player->rearCode() >= 0);
 }
 
-void TestVwPlayer::frontOnly()
+void TestVwPlayer::oneCamera_data()
 {
-    // A picture from an earlier pair must not stay in the rear pane.
-    QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
-    QVERIFY(Harness::waitFor([this] { return m_player->rearCode() >= 0; }, 3000));
-
-    VwVideoItem *item = listed(QStringLiteral("NORM260415-081202"));
-    QVERIFY(item);
-    QVERIFY(item->rearPath.isEmpty());
-    QVERIFY(play(item));
-    QCOMPARE(m_player->pendingStops(), 1);
-    QVERIFY(!m_player->playerR()->isLoaded());
-    QVERIFY(!m_player->rendererSub()->currentFrame().isValid());
-    QVERIFY(m_player->rendererMain()->currentFrame().isValid());
+    QTest::addColumn<QString>("recording");
+    QTest::newRow("front only") << QStringLiteral("NORM260415-081202");
+    QTest::newRow("rear only") << QStringLiteral("NORM260415-081302");
 }
 
-void TestVwPlayer::rearOnly()
+void TestVwPlayer::oneCamera()
 {
+    // After a pair, so that a rear picture left in the sub pane would show.
+    QFETCH(QString, recording);
     QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
     QVERIFY(Harness::waitFor([this] { return m_player->rearCode() >= 0; }, 3000));
-    VwVideoItem *item = listed(QStringLiteral("NORM260415-081302"));
+
+    VwVideoItem *item = listed(recording);
     QVERIFY(item);
-    QVERIFY(item->frontPath.isEmpty());
+    QVERIFY(item->frontPath.isEmpty() != item->rearPath.isEmpty());
     QVERIFY(play(item));
-    QCOMPARE(m_player->playerF()->file(), item->rearPath);
-    QVERIFY(m_player->playerR()->file().isEmpty());
+    // The lone camera plays on the front player, its sound too, in the main pane.
+    QCOMPARE(m_player->playerF()->file(), item->frontPath.isEmpty() ? item->rearPath : item->frontPath);
+    QVERIFY(!m_player->playerR()->isLoaded());
     QCOMPARE(m_player->pendingStops(), 1);
-    // Its sound plays through the front player's output.
     QVERIFY(Harness::waitFor([this] { return m_player->playerF()->audio()->isOpen(); }, 3000));
     QVERIFY(m_player->rendererMain()->currentFrame().isValid());
-    // The other pane does not keep the last pair's rear picture.
     QVERIFY(!m_player->rendererSub()->currentFrame().isValid());
 }
 
@@ -626,19 +616,11 @@ void TestVwPlayer::swap()
     QVERIFY(Harness::waitFor([this] { return m_player->rendererSub()->currentFrame().isValid(); }, 2000));
 }
 
-void TestVwPlayer::capture_data()
-{
-    QTest::addColumn<QString>("recording");
-    QTest::addColumn<int>("files");
-    QTest::newRow("front and rear") << QStringLiteral("NORM260415-081002") << 2;
-    QTest::newRow("front only") << QStringLiteral("NORM260415-081202") << 1;
-}
-
 void TestVwPlayer::capture()
 {
-    QFETCH(QString, recording);
-    QFETCH(int, files);
-    QVERIFY(play(listed(recording)));
+    // One grab a camera, into the backup folder, with the player paused; the
+    // window's still capture checks the pictures and their names.
+    QVERIFY(play(listed(QStringLiteral("NORM260415-081002"))));
     Harness::wait(1200);
 
     QSignalSpy done(m_player, &VwPlayer::videoCaptureDone);
@@ -648,21 +630,11 @@ void TestVwPlayer::capture()
     QVERIFY(m_player->playerF()->isPaused());
 
     const QList<QString> paths = *done.first().at(0).value<QList<QString> *>();
-    QCOMPARE(paths.size(), files);
+    QCOMPARE(paths.size(), 2);
     const QString backup = VwApp::instance()->appPath(VwApp::PATH_BACKUP);
     for (const QString &path : paths) {
         QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(backup).absoluteFilePath());
         QVERIFY(QFileInfo(path).size() > 0);
-        QVERIFY(path.endsWith(QLatin1String(".jpg")));
-    }
-    const QString front = QFileInfo(paths.first()).fileName();
-    QVERIFY2(front.startsWith(recording + QStringLiteral("_260415-08")), qPrintable(front));
-    QVERIFY(front.contains(QLatin1String("_CH1_")));
-    if (files == 2) {
-        const QString rear = QFileInfo(paths.at(1)).fileName();
-        QVERIFY(rear.contains(QLatin1String("_CH2_")));
-        // Both carry the same moment.
-        QCOMPARE(rear.section(QStringLiteral("_CH2_"), 0, 0), front.section(QStringLiteral("_CH1_"), 0, 0));
     }
     // The capture is over: another one may start.
     QVERIFY(m_player->startCapture());

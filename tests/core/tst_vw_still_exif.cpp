@@ -1,4 +1,5 @@
 #include "hx_test_exif.h"
+#include "hx_test_files.h"
 #include "vw_still_exif.h"
 
 #include <QBuffer>
@@ -93,16 +94,12 @@ void TestVwStillExif::brokenInputLeavesFileAlone()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("still.jpg"));
     const QByteArray notJpeg("\x89PNG\r\n\x1a\n not really a picture", 30);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(notJpeg);
-    file.close();
+    QVERIFY(hxWriteFile(path, notJpeg));
 
     QString error;
     QVERIFY(!VwStillExif(QDateTime::currentDateTime(), nullptr).rewrite(path, &error));
     QVERIFY(!error.isEmpty());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), notJpeg);
+    QCOMPARE(hxReadFile(path), notJpeg);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("still.jpg")});
 
     QVERIFY(!VwStillExif(QDateTime(), nullptr).rewrite(dir.filePath(QStringLiteral("gone.jpg")), &error));

@@ -1,3 +1,4 @@
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "vw_format_mov.h"
 
@@ -48,15 +49,9 @@ void TestMovOracle::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
         QSKIP("ffmpeg and ffprobe are needed to check the reader against them");
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable())
-        QSKIP("make_card is not built");
-
     QVERIFY(m_dir.isValid());
     m_card = m_dir.filePath(QStringLiteral("card"));
-    bool ok = false;
-    run(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), m_card}, &ok);
-    QVERIFY2(ok, "make_card failed");
+    HX_MAKE_CARD({"--small", "--quiet", m_card});
 }
 
 // One file of each kind that the card holds; starting ffprobe costs more

@@ -2,6 +2,7 @@
 // detection, what a repair recovers against the uncut originals (checked with
 // ffmpeg), hostile input, the command-line tool and the list.
 
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "mov_builder.h"
 #include "vw_format_mov.h"
@@ -25,18 +26,6 @@
 using namespace movtest;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QByteArray randomBytes(int size, quint32 seed)
 {
@@ -106,17 +95,10 @@ void TestMovRepair::initTestCase()
     QLoggingCategory::setFilterRules(QStringLiteral("hx.data.info=false\nhx.data.debug=false"));
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         QSKIP("ffmpeg is needed to make the card and to check the repaired files");
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable())
-        QSKIP("make_card is not built");
     QVERIFY(m_sandbox.isValid() && m_dir.isValid());
     m_card = work(QStringLiteral("card"));
-    int status = -1;
-    run(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), QStringLiteral("--damaged"),
-                   QStringLiteral("--manifest"), work(QStringLiteral("manifest.json")), m_card},
-        &status);
-    QCOMPARE(status, 0);
-    m_damaged = QJsonDocument::fromJson(readAll(work(QStringLiteral("manifest.json"))))
+    HX_MAKE_CARD({"--small", "--quiet", "--damaged", "--manifest", work(QStringLiteral("manifest.json")), m_card});
+    m_damaged = QJsonDocument::fromJson(hxReadFile(work(QStringLiteral("manifest.json"))))
                     .object().value(QStringLiteral("damaged")).toArray();
     QCOMPARE(m_damaged.size(), 14);
 }
@@ -134,7 +116,7 @@ void TestMovRepair::detection_data()
                              << int(VwMovDamage::STATE_HEALTHY);
 
     // Files with recording names that are not damaged recordings.
-    const QByteArray healthy = readAll(card(QStringLiteral("Normal/NORM260415-120000R.MP4")));
+    const QByteArray healthy = hxReadFile(card(QStringLiteral("Normal/NORM260415-120000R.MP4")));
     const QList<QPair<const char *, QByteArray>> crafted = {
         {"empty", QByteArray()},
         {"random bytes", randomBytes(4096, 1)},
@@ -144,12 +126,12 @@ void TestMovRepair::detection_data()
     int minute = 0;
     for (const auto &file : crafted) {
         const QString path = work(QStringLiteral("NORM260415-13%100F.MP4").arg(++minute, 2, 10, QLatin1Char('0')));
-        QVERIFY(writeAll(path, file.second));
+        QVERIFY(hxWriteFile(path, file.second));
         QTest::newRow(file.first) << path << int(file.second.contains("moov") ? VwMovDamage::STATE_HEALTHY
                                                                                 : VwMovDamage::STATE_NOT_MOVIE);
     }
     const QString cutIndex = work(QStringLiteral("NORM260415-131000F.MP4"));
-    QVERIFY(writeAll(cutIndex, healthy.left(healthy.size() - 100)));
+    QVERIFY(hxWriteFile(cutIndex, healthy.left(healthy.size() - 100)));
     QTest::newRow("index cut short") << cutIndex << int(VwMovDamage::STATE_DAMAGED);
 }
 
@@ -183,11 +165,11 @@ void TestMovRepair::repairCut()
     const QString original = card(entry.value(QStringLiteral("original")).toString());
     const QJsonObject whole = entry.value(QStringLiteral("whole")).toObject();
     const QString output = work(QStringLiteral("repaired/") + QFileInfo(damaged).fileName());
-    const QByteArray before = QCryptographicHash::hash(readAll(damaged), QCryptographicHash::Sha1);
+    const QByteArray before = QCryptographicHash::hash(hxReadFile(damaged), QCryptographicHash::Sha1);
 
     const VwMovRepair::Result result = VwMovRepair::repairFile(damaged, output);
     QCOMPARE(int(result.outcome), int(VwMovRepair::OUTCOME_COMPLETE));
-    QCOMPARE(QCryptographicHash::hash(readAll(damaged), QCryptographicHash::Sha1), before);
+    QCOMPARE(QCryptographicHash::hash(hxReadFile(damaged), QCryptographicHash::Sha1), before);
     // The nearest healthy file of the same camera; a file whose index is
     // whole (written at the front) is its own reference.
     QCOMPARE(result.referencePath, entry.value(QStringLiteral("kind")) == QLatin1String("faststart")
@@ -249,8 +231,8 @@ void TestMovRepair::hostile_data()
 
     const QString front = card(QStringLiteral("Normal/NORM260415-120000F.MP4"));
     const QString rear = card(QStringLiteral("Normal/NORM260415-120000R.MP4"));
-    const QByteArray cutFront = readAll(card(QStringLiteral("Normal/NORM260415-120200F.MP4")));
-    const QByteArray cutRear = readAll(card(QStringLiteral("Normal/NORM260415-120200R.MP4")));
+    const QByteArray cutFront = hxReadFile(card(QStringLiteral("Normal/NORM260415-120200F.MP4")));
+    const QByteArray cutRear = hxReadFile(card(QStringLiteral("Normal/NORM260415-120200R.MP4")));
     const int dataStart = cutRear.indexOf("mdat") + 4;
     const QByteArray header = ftyp() + be32(1) + QByteArray("mdat") + be64(0xfffffffffffffff0ull);
 
@@ -280,7 +262,7 @@ void TestMovRepair::hostile()
     const QString damaged = work(QStringLiteral("NORM260415-140000F.MP4"));
     const QString output = work(QStringLiteral("hostile/NORM260415-140000F.MP4"));
     QFile::remove(output);
-    QVERIFY(writeAll(damaged, bytes));
+    QVERIFY(hxWriteFile(damaged, bytes));
     const VwMovRepair::Result result = VwMovRepair::repairFile(damaged, output, reference);
     QCOMPARE(int(result.outcome), outcome);
     QVERIFY(result.cutOffset <= bytes.size());
@@ -299,10 +281,10 @@ void TestMovRepair::copies()
     QVERIFY(QDir(QFileInfo(output).path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
     // An existing copy is replaced only when asked for, and the damaged file never.
-    QVERIFY(writeAll(output, "kept"));
+    QVERIFY(hxWriteFile(output, "kept"));
     result = VwMovRepair::repairFile(damaged, output);
     QCOMPARE(int(result.reason), int(VwMovRepair::REASON_TARGET_EXISTS));
-    QCOMPARE(readAll(output), QByteArray("kept"));
+    QCOMPARE(hxReadFile(output), QByteArray("kept"));
     result = VwMovRepair::repairFile(damaged, damaged, QString(), true);
     QCOMPARE(int(result.reason), int(VwMovRepair::REASON_TARGET_EXISTS));
     result = VwMovRepair::repairFile(damaged, output, QString(), true);
@@ -314,7 +296,7 @@ void TestMovRepair::commandLine()
     const QString tool = hxToolPath(QStringLiteral("hx_repair/hx_repair"));
     QVERIFY(QFileInfo(tool).isExecutable());
     const QString junk = work(QStringLiteral("NORM260415-150000F.MP4"));
-    QVERIFY(writeAll(junk, randomBytes(1000, 5)));
+    QVERIFY(hxWriteFile(junk, randomBytes(1000, 5)));
     const QString out = work(QStringLiteral("tool"));
     const QStringList cut = {card(QStringLiteral("Normal/NORM260415-120200F.MP4")),
                              card(QStringLiteral("Normal/NORM260415-120200R.MP4"))};

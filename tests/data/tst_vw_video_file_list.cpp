@@ -1,6 +1,7 @@
 // The recording list on cards laid out from generated recordings: scan,
 // pairing, order, groups, stepping, the update signals and who frees records.
 
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "vw_play_loading.h"
 #include "vw_settings.h"
@@ -15,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
@@ -146,19 +146,10 @@ void TestVwVideoFileList::initTestCase()
 {
     QVERIFY(m_sandbox.isValid());
     QVERIFY(m_media.isValid());
-    const QString generator = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (generator.isEmpty() || !QFileInfo(generator).isExecutable())
-        QSKIP("make_card has not been built");
     m_card = m_media.filePath(QStringLiteral("card"));
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(generator, {QStringLiteral("--small"), QStringLiteral("--quiet"), QStringLiteral("--manifest"),
-                              m_media.filePath(QStringLiteral("manifest.json")), m_card});
-    QVERIFY(process.waitForFinished(240000));
-    QCOMPARE(process.exitCode(), 0);
-    QFile manifestFile(m_media.filePath(QStringLiteral("manifest.json")));
-    QVERIFY(manifestFile.open(QIODevice::ReadOnly));
-    m_manifest = QJsonDocument::fromJson(manifestFile.readAll()).object().value(QStringLiteral("recordings")).toArray();
+    const QString manifest = m_media.filePath(QStringLiteral("manifest.json"));
+    HX_MAKE_CARD({"--small", "--quiet", "--manifest", manifest, m_card});
+    m_manifest = QJsonDocument::fromJson(hxReadFile(manifest)).object().value(QStringLiteral("recordings")).toArray();
     QVERIFY(!m_manifest.isEmpty());
 
     // One plain front/rear pair of the card serves as the media that every

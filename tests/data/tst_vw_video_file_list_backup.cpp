@@ -2,6 +2,7 @@
 // for the interface: it answers the questions the backup thread asks.
 
 #include "hx_test_fifo.h"
+#include "hx_test_files.h"
 #include "vw_video_file_list.h"
 #include "vw_video_item.h"
 
@@ -38,18 +39,6 @@ QByteArray pattern(char seed, int size)
     for (int i = 0; i < size; ++i)
         bytes[i] = char(seed + i * 7 + (i >> 9));
     return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
 }
 
 // The engine copies whatever the record names; plain files serve as media.
@@ -131,8 +120,8 @@ void TestVwVideoFileListBackup::init()
     m_target = m_dir->filePath(QStringLiteral("Backup Folder/mixedCase"));
     QVERIFY(QDir().mkpath(m_source));
     QVERIFY(QDir().mkpath(m_target));
-    QVERIFY(writeFile(m_source + '/' + kFront, pattern('F', 300000)));
-    QVERIFY(writeFile(m_source + '/' + kRear, pattern('R', 200000)));
+    QVERIFY(hxWriteFile(m_source + '/' + kFront, pattern('F', 300000)));
+    QVERIFY(hxWriteFile(m_source + '/' + kRear, pattern('R', 200000)));
 }
 
 bool TestVwVideoFileListBackup::runBackup(VwVideoFileList &list, Interface &ui,
@@ -183,13 +172,13 @@ void TestVwVideoFileListBackup::conflicts()
 
     const QByteArray old("an earlier copy");
     const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.mp4"));
-    QVERIFY(writeFile(elsewhere, old));
+    QVERIFY(hxWriteFile(elsewhere, old));
     if (frontBefore == QLatin1String("link"))
         QVERIFY(QFile::link(elsewhere, m_target + '/' + kFrontCopy));
     else if (!frontBefore.isEmpty())
-        QVERIFY(writeFile(m_target + '/' + kFrontCopy, old));
+        QVERIFY(hxWriteFile(m_target + '/' + kFrontCopy, old));
     if (!rearBefore.isEmpty())
-        QVERIFY(writeFile(m_target + '/' + kRearCopy, old));
+        QVERIFY(hxWriteFile(m_target + '/' + kRearCopy, old));
 
     VwVideoFileList list;
     Interface ui(&list);
@@ -210,15 +199,15 @@ void TestVwVideoFileListBackup::conflicts()
 
     const auto expected = [&](const QString &state, const QString &source) {
         if (state == QLatin1String("new"))
-            return readFile(m_source + '/' + source);
+            return hxReadFile(m_source + '/' + source);
         if (state == QLatin1String("old"))
             return old;
         return QByteArray("<absent>");
     };
-    QCOMPARE(readFile(m_target + '/' + kFrontCopy), expected(frontAfter, kFront));
-    QCOMPARE(readFile(m_target + '/' + kRearCopy), expected(rearAfter, kRear));
+    QCOMPARE(hxReadFile(m_target + '/' + kFrontCopy), expected(frontAfter, kFront));
+    QCOMPARE(hxReadFile(m_target + '/' + kRearCopy), expected(rearAfter, kRear));
     QCOMPARE(QFileInfo(m_target + '/' + kFrontCopy).isSymLink(), frontBefore == QLatin1String("link") && frontAfter != QLatin1String("new"));
-    QCOMPARE(readFile(elsewhere), old);
+    QCOMPARE(hxReadFile(elsewhere), old);
     QVERIFY(list.backupFailures().isEmpty());
     // Nothing but the copies is left behind.
     const int copies = int(!frontAfter.isEmpty()) + int(!rearAfter.isEmpty());
@@ -241,7 +230,7 @@ void TestVwVideoFileListBackup::cancelAfterFrontFile()
 
     QCOMPARE(progress, QList<int>{182});
     QCOMPARE(ui.events, QStringList({"started", "end"}));
-    QCOMPARE(readFile(m_target + '/' + kFrontCopy), readFile(m_source + '/' + kFront));
+    QCOMPARE(hxReadFile(m_target + '/' + kFrontCopy), hxReadFile(m_source + '/' + kFront));
     QVERIFY(!QFile::exists(m_target + '/' + kRearCopy));
 }
 
@@ -261,7 +250,7 @@ void TestVwVideoFileListBackup::nameTakenDuringTheCopy()
     QFETCH(bool, replaced);
 
     const QString front = m_source + '/' + kFront;
-    QVERIFY(writeFile(front, QByteArray(64 << 20, 'F')));
+    QVERIFY(hxWriteFile(front, QByteArray(64 << 20, 'F')));
     const QString target = m_target + '/' + kFrontCopy;
     const QByteArray made("made during the copy");
 
@@ -295,7 +284,7 @@ void TestVwVideoFileListBackup::nameTakenDuringTheCopy()
 
     QCOMPARE(ui.questions, 1);
     QCOMPARE(ui.events.at(1), QStringLiteral("asked %1 (1)").arg(kFrontCopy));
-    QCOMPARE(readFile(target), replaced ? readFile(front) : made);
+    QCOMPARE(hxReadFile(target), replaced ? hxReadFile(front) : made);
     QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), QStringList{kFrontCopy});
     QVERIFY(list.backupFailures().isEmpty());
 }
@@ -316,8 +305,8 @@ void TestVwVideoFileListBackup::copyOntoItself()
 
     QCOMPARE(ui.questions, 0);
     QVERIFY(list.backupFailures().isEmpty());
-    QCOMPARE(readFile(front), readFile(m_source + '/' + kFront));
-    QCOMPARE(readFile(rear), readFile(m_source + '/' + kRear));
+    QCOMPARE(hxReadFile(front), hxReadFile(m_source + '/' + kFront));
+    QCOMPARE(hxReadFile(rear), hxReadFile(m_source + '/' + kRear));
     QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
@@ -341,7 +330,7 @@ void TestVwVideoFileListBackup::failedCopies()
 
     const QByteArray old("an earlier copy");
     if (oldCopy)
-        QVERIFY(writeFile(m_target + '/' + kFrontCopy, old));
+        QVERIFY(hxWriteFile(m_target + '/' + kFrontCopy, old));
     const QString front = m_source + '/' + kFront;
     VwVideoItemPtr item = makeItem(front, m_source + '/' + kRear);
     if (failure == QLatin1String("vanished"))
@@ -376,8 +365,8 @@ void TestVwVideoFileListBackup::failedCopies()
     QCOMPARE(failures.first().target, m_target + '/' + kFrontCopy);
     QVERIFY(!failures.first().error.isEmpty());
 
-    QCOMPARE(readFile(m_target + '/' + kFrontCopy), oldCopy ? old : QByteArray("<absent>"));
-    QCOMPARE(readFile(m_target + '/' + kRearCopy), readFile(m_source + '/' + kRear));
+    QCOMPARE(hxReadFile(m_target + '/' + kFrontCopy), oldCopy ? old : QByteArray("<absent>"));
+    QCOMPARE(hxReadFile(m_target + '/' + kRearCopy), hxReadFile(m_source + '/' + kRear));
     QStringList expectedFiles{kRearCopy};
     if (oldCopy)
         expectedFiles.prepend(kFrontCopy);
@@ -403,7 +392,7 @@ void TestVwVideoFileListBackup::answerBeforeWait()
     QFETCH(QString, conflictName);
 
     const QString target = m_target + '/' + fileName;
-    QVERIFY(writeFile(target, "old"));
+    QVERIFY(hxWriteFile(target, "old"));
     VwVideoFileList list;
     QString asked;
     int remaining = 0;
@@ -418,7 +407,7 @@ void TestVwVideoFileListBackup::answerBeforeWait()
     QVERIFY(list.copyWithConflictCheck(target, m_source + '/' + kFront, 3));
     QCOMPARE(asked, conflictName);
     QCOMPARE(remaining, 3);
-    QCOMPARE(readFile(target), readFile(m_source + '/' + kFront));
+    QCOMPARE(hxReadFile(target), hxReadFile(m_source + '/' + kFront));
 }
 
 QTEST_GUILESS_MAIN(TestVwVideoFileListBackup)

@@ -1,4 +1,5 @@
 #include "hx_display_adapters.h"
+#include "hx_test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,9 +25,7 @@ private:
 void TstHxDisplayAdapters::writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(hxWriteFile(path, bytes));
 }
 
 void TstHxDisplayAdapters::addDevice(const QDir &root, const QString &address, const char *deviceClass,

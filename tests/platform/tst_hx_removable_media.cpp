@@ -1,4 +1,5 @@
 #include "hx_removable_media.h"
+#include "hx_test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,9 +29,7 @@ void TstHxRemovableMedia::writeFile(const QString &relative, const QByteArray &b
 {
     const QString file = path(relative);
     QDir().mkpath(QFileInfo(file).path());
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
+    QVERIFY(hxWriteFile(file, bytes));
 }
 
 void TstHxRemovableMedia::addDisk(const QString &disk, bool removable, qint64 size,

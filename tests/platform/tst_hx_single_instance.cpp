@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void unusableLockIsNoRunningCopy();
     void privateFolderWithoutRuntimeFolder();
     void nobodyToActivate();
+    void requests_data();
+    void requests();
 };
 
 namespace {
@@ -137,6 +140,47 @@ void TstHxSingleInstance::nobodyToActivate()
     QVERIFY(dir.isValid());
     HxSingleInstance instance(kKey, dir.path());
     QVERIFY(!instance.requestActivation(200));
+}
+
+void TstHxSingleInstance::requests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("opened");
+
+    QTest::newRow("activate") << QByteArray("activate\n") << true << QString();
+    QTest::newRow("open") << QByteArray("open %2Fmedia%2FSD%20%E3%82%AB%E3%83%BC%E3%83%89%0A2\n") << true
+                          << QStringLiteral("/media/SD カード\n2");
+    QTest::newRow("open without a path") << QByteArray("open \n") << true << QString();
+    QTest::newRow("unknown") << QByteArray("quit\n") << false << QString();
+    QTest::newRow("endless line") << QByteArray(20000, 'a') << false << QString();
+    QTest::newRow("path beyond any limit") << "open " + QByteArray(13000, 'a') + '\n' << false << QString();
+}
+
+void TstHxSingleInstance::requests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, answered);
+    QFETCH(QString, opened);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    HxSingleInstance holder(kKey, dir.path());
+    QVERIFY(holder.tryLock());
+    QSignalSpy openSpy(&holder, &HxSingleInstance::openRequested);
+    QSignalSpy activationSpy(&holder, &HxSingleInstance::activationRequested);
+
+    QLocalSocket client;
+    client.connectToServer(holder.serverPath());
+    QVERIFY(client.waitForConnected(5000));
+    client.write(request);
+    // The holder hangs up after its answer, or at once on a bad request.
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(client.readAll(), answered ? QByteArray("ok\n") : QByteArray());
+    QCOMPARE(activationSpy.count(), answered ? 1 : 0);
+    QCOMPARE(openSpy.count(), opened.isEmpty() ? 0 : 1);
+    if (!opened.isEmpty())
+        QCOMPARE(openSpy.at(0).at(0).toString(), opened);
 }
 
 QTEST_GUILESS_MAIN(TstHxSingleInstance)

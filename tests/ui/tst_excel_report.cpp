@@ -1,4 +1,5 @@
-#include "hx_test_sandbox.h"
+#include "hx_test_files.h"
+#include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_button.h"
 #include "vw_dialog_progress.h"
@@ -88,25 +89,13 @@ void TestExcelReport::initTestCase()
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_command = m_window->reportCommand();
 
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty())
-        QSKIP("make_card is not built");
     const QString card = m_dir.filePath(QStringLiteral("card"));
-    QProcess generator;
-    generator.start(makeCard, {QStringLiteral("--small"), QStringLiteral("--count"), QStringLiteral("1"),
-                               QStringLiteral("--quiet"), card});
-    QVERIFY(generator.waitForFinished(120000) && generator.exitCode() == 0);
-
+    HX_MAKE_CARD({"--small", "--count", "1", "--quiet", card});
+    QVERIFY(hxListFolder(card));
     VwVideoFileList *list = VwVideoFileList::instance();
-    QSignalSpy listed(list, &VwVideoFileList::listUpdateEnd);
-    QVERIFY(list->loadFolder(card));
-    QVERIFY(listed.count() > 0 || listed.wait(60000));
     QVERIFY(!list->visibleItems().isEmpty());
-    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
-    VwPlayer::instance()->onLoad(list->visibleItems().first().data());
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(events.cbegin(), events.cend(), [](const QList<QVariant> &e) {
-        return e.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED;
-    }), 30000);
+    VwPlayer *player = VwPlayer::instance();
+    QVERIFY(hxRunUntil(player, [&] { player->onLoad(list->visibleItems().first().data()); }, PLAY_EVENT_LOADED));
     answerModals();
 }
 
@@ -205,10 +194,8 @@ void TestExcelReport::proposedPath()
     const QDate date(2023, 4, 15);
     QCOMPARE(VwReportCommand::proposedPath(folder.path() + QStringLiteral("/"), date),
              folder.filePath(QStringLiteral("report_20230415.xls")));
-    for (const char *name : {"report_20230415.xls", "report_20230415_1.xls"}) {
-        QFile file(folder.filePath(QLatin1String(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const char *name : {"report_20230415.xls", "report_20230415_1.xls"})
+        QVERIFY(hxWriteFile(folder.filePath(QLatin1String(name)), QByteArray()));
     QCOMPARE(VwReportCommand::proposedPath(folder.path(), date),
              folder.filePath(QStringLiteral("report_20230415_2.xls")));
 }
@@ -260,8 +247,7 @@ void TestExcelReport::refusedBeforeOffice()
         folder = m_reportFolder;
     } else if (problem == QLatin1String("file")) {
         folder = m_dir.filePath(QStringLiteral("plain_file"));
-        QFile file(folder);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(hxWriteFile(folder, QByteArray()));
     }
     int asked = 0;
     m_command->choosePath = [&](const QString &) {
@@ -311,11 +297,7 @@ void TestExcelReport::officeFailure()
     const QString folder = m_dir.filePath(QStringLiteral("failure"));
     QVERIFY(QDir().mkpath(folder));
     const QString path = folder + QStringLiteral("/report.xls");
-    {
-        QFile existing(path);
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.write("filled-in report");
-    }
+    QVERIFY(hxWriteFile(path, "filled-in report"));
     m_command->choosePath = [&](const QString &) { return path; };
     int opened = 0;
     m_command->openReport = [&](const QString &) { return ++opened, true; };
@@ -508,13 +490,6 @@ void TestExcelReport::reports()
     }
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestExcelReport test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestExcelReport)
 
 #include "tst_excel_report.moc"

@@ -1,6 +1,6 @@
 #include "hx_button.h"
 #include "hx_test_media.h"
-#include "hx_test_sandbox.h"
+#include "hx_test_viewer.h"
 #include "sync_harness.h"
 
 #include "audio_output.h"
@@ -447,13 +447,6 @@ void TestPlayControls::pictureAndSound()
     QCOMPARE(strip._muteButton->toolTip(), QStringLiteral("Mute"));
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestPlayControls test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestPlayControls)
 
 #include "tst_play_controls.moc"

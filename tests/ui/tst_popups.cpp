@@ -1,4 +1,4 @@
-#include "hx_test_sandbox.h"
+#include "hx_test_viewer.h"
 #include "title_widget.h"
 #include "vw_app.h"
 #include "vw_button.h"
@@ -163,13 +163,6 @@ void TestPopups::chooserFollowsSelection()
     QCOMPARE(chooser.exec(), int(QDialog::Rejected));
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestPopups test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestPopups)
 
 #include "tst_popups.moc"

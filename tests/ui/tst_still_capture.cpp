@@ -1,6 +1,7 @@
-#include "hx_test_exif.h"
-#include "hx_test_sandbox.h"
 #include "av_player.h"
+#include "hx_test_exif.h"
+#include "hx_test_files.h"
+#include "hx_test_viewer.h"
 #include "video_frame.h"
 #include "video_renderer.h"
 #include "vw_app.h"
@@ -17,10 +18,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -61,12 +60,6 @@ double meanDifference(const QImage &a, const QImage &b)
         }
     }
     return sum / (3.0 * x.width() * x.height());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Answers the modal windows of one capture in order. A step waits for the
@@ -202,27 +195,13 @@ private:
 
 void TestStillCapture::initTestCase()
 {
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable())
-        QSKIP("make_card is not built");
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-        QSKIP("ffmpeg is not installed");
     // The whole sandbox lies below a folder called CH1 (see main).
     QVERIFY(VwApp::instance()->appPath(VwApp::PATH_BACKUP).contains(QLatin1String("/CH1/")));
 
     const QString card = m_work.filePath(QStringLiteral("card"));
-    for (const QStringList &arguments : {QStringList{"--small", "--quiet", card},
-                                         QStringList{"--small", "--quiet", "--count", "1", "--duration", "10",
-                                                     card + QStringLiteral("/Long")}}) {
-        QProcess process;
-        process.start(makeCard, arguments);
-        QVERIFY(process.waitForFinished(240000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-    }
-    VwVideoFileList *list = VwVideoFileList::instance();
-    QSignalSpy ended(list, &VwVideoFileList::listUpdateEnd);
-    QVERIFY(list->loadFolder(card));
-    QVERIFY(ended.wait(60000));
+    HX_MAKE_CARD({"--small", "--quiet", card});
+    HX_MAKE_CARD({"--small", "--quiet", "--count", "1", "--duration", "10", card + QStringLiteral("/Long")});
+    QVERIFY(hxListFolder(card));
 
     m_player = VwPlayer::instance();
     WindowMain *window = WindowMain::instance();
@@ -259,15 +238,11 @@ bool TestStillCapture::playPaused(const QString &name, qint64 positionMs)
     }
     if (!item)
         return false;
-    QSignalSpy events(m_player, &VwPlayerBase::playEvent);
-    m_player->onUserStop();
-    m_player->onLoad(item);
-    const auto loaded = [&] {
-        return std::any_of(events.cbegin(), events.cend(), [](const QList<QVariant> &e) {
-            return e.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED;
-        });
+    const auto load = [&] {
+        m_player->onUserStop();
+        m_player->onLoad(item);
     };
-    if (!QTest::qWaitFor(loaded, 20000))
+    if (!hxRunUntil(m_player, load, PLAY_EVENT_LOADED))
         return false;
     if (positionMs < 1000) {
         // Before the first key frame after the start a seek would go back to
@@ -401,12 +376,9 @@ void TestStillCapture::failedSaveKeepsEverything()
     const QString old = QDir(m_folder).filePath(QStringLiteral("full_前方.jpg"));
     if (kind == QLatin1String("file")) {
         folder = m_folder + QStringLiteral("/plain.txt");
-        QFile plain(folder);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
+        QVERIFY(hxWriteFile(folder, QByteArray()));
     } else if (kind == QLatin1String("full")) {
-        QFile file(old);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old still");
+        QVERIFY(hxWriteFile(old, "old still"));
     }
     VwSettings::instance()->setBackupPath(folder);
     QVERIFY(playPaused(QStringLiteral("NORM260415-081502"), 1000));
@@ -458,7 +430,7 @@ void TestStillCapture::failedSaveKeepsEverything()
     else
         QCOMPARE(saved().join(','), QStringLiteral("full_前方.jpg"));
     if (kind == QLatin1String("full"))
-        QCOMPARE(contents(old), QByteArray("old still"));
+        QCOMPARE(hxReadFile(old), QByteArray("old still"));
 }
 
 void TestStillCapture::failedGrab()
@@ -466,9 +438,7 @@ void TestStillCapture::failedGrab()
     QVERIFY(playPaused(QStringLiteral("NORM260415-081502"), 1000));
     const QString backup = VwApp::instance()->appPath(VwApp::PATH_BACKUP);
     QVERIFY(QDir(backup).removeRecursively());
-    QFile blocker(backup);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(hxWriteFile(backup, QByteArray()));
 
     QSignalSpy done(m_player, &VwPlayer::videoCaptureDone);
     QSignalSpy failed(m_player, &VwPlayer::videoCaptureFailed);
@@ -537,9 +507,7 @@ void TestStillCapture::existingFilesAndRetry()
     };
     const QStringList names = {"shot_前方.jpg", "shot_後方.jpg"};
     for (const QString &name : names) {
-        QFile old(QDir(m_folder).filePath(name));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
+        QVERIFY(hxWriteFile(QDir(m_folder).filePath(name), "old"));
     }
     QVERIFY(playPaused(QStringLiteral("NORM260415-081502"), 1000));
 
@@ -553,7 +521,7 @@ void TestStillCapture::existingFilesAndRetry()
                      // Refused: the dialog is back and the old stills are as they were.
                      on<VwPopupCapture>([&](VwPopupCapture *dialog) {
                          for (const QString &name : names)
-                             kept += contents(QDir(m_folder).filePath(name));
+                             kept += hxReadFile(QDir(m_folder).filePath(name));
                          saveAs(QStringLiteral("shot"), m_folder + QStringLiteral("/missing")).action(dialog);
                      }),
                      message(&text, shoot(QStringLiteral("capture_failed"))),

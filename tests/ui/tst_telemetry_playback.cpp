@@ -2,7 +2,8 @@
 #include "hx_frame_gps.h"
 #include "hx_speed_frame.h"
 #include "hx_speed_widget.h"
-#include "hx_test_sandbox.h"
+#include "hx_test_files.h"
+#include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_format_mov.h"
 #include "vw_frame_graph.h"
@@ -18,9 +19,7 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,7 +35,6 @@ class TestTelemetryPlayback : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
-    void nothingLoaded();
     void mainDrivePaused();
     void eventImpact();
 
@@ -56,18 +54,8 @@ private:
 
 void TestTelemetryPlayback::initTestCase()
 {
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFile::exists(makeCard))
-        QSKIP("make_card is not built");
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-        QSKIP("ffmpeg is not installed");
     QVERIFY(m_dir.isValid());
-    QProcess process;
-    process.start(makeCard,
-                  {QStringLiteral("--small"), QStringLiteral("--duration"), QStringLiteral("12"),
-                   QStringLiteral("--quiet"), m_dir.filePath(QStringLiteral("card"))});
-    QVERIFY(process.waitForFinished(240000));
-    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    HX_MAKE_CARD({"--small", "--duration", "12", "--quiet", m_dir.filePath(QStringLiteral("card"))});
 
     m_screenshotDir = QFile::decodeName(qgetenv("HX_SCREENSHOT_DIR"));
     m_window = WindowMain::instance();
@@ -96,16 +84,8 @@ bool TestTelemetryPlayback::play(VwVideoItem *item)
 {
     // As a double-click does it: the list may have started its first
     // recording already, and the play process stops that one first.
-    QSignalSpy events(VwPlayer::instance(), &VwPlayerBase::playEvent);
-    VwPlayProcess::instance()->onVideoLoadingStart(item);
-    return QTest::qWaitFor(
-        [&events, item] {
-            return std::any_of(events.cbegin(), events.cend(), [item](const QList<QVariant> &event) {
-                return event.at(0).value<PLAY_EVENT>() == PLAY_EVENT_LOADED
-                       && event.at(1).value<VwVideoItem *>() == item;
-            });
-        },
-        20000);
+    return hxRunUntil(VwPlayer::instance(), [item] { VwPlayProcess::instance()->onVideoLoadingStart(item); },
+                      PLAY_EVENT_LOADED, item);
 }
 
 qint64 TestTelemetryPlayback::pausedSeek(qint64 position)
@@ -145,18 +125,9 @@ void TestTelemetryPlayback::screenshots(const QString &name)
     VwLanguage::instance()->setLanguage(VwLanguage::LANGUAGE_JAPANESE);
 }
 
-void TestTelemetryPlayback::nothingLoaded()
-{
-    QCOMPARE(m_graphPanel->labelX->text(), QStringLiteral("-0.00"));
-    screenshots(QStringLiteral("telemetry_nothing_loaded"));
-}
-
 void TestTelemetryPlayback::mainDrivePaused()
 {
-    VwVideoFileList *list = VwVideoFileList::instance();
-    QSignalSpy ended(list, &VwVideoFileList::listUpdateEnd);
-    QVERIFY(list->loadFolder(m_dir.filePath(QStringLiteral("card"))));
-    QVERIFY(ended.count() > 0 || ended.wait(60000));
+    QVERIFY(hxListFolder(m_dir.filePath(QStringLiteral("card"))));
     VwVideoItem *drive = recording(QStringLiteral("NORM260415-081502F"));
     QVERIFY(drive);
     QVERIFY(play(drive));
@@ -217,13 +188,6 @@ void TestTelemetryPlayback::eventImpact()
     screenshots(QStringLiteral("telemetry_event_impact_zoom1"));
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestTelemetryPlayback test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestTelemetryPlayback)
 
 #include "tst_telemetry_playback.moc"

@@ -2,7 +2,7 @@
 #include "hx_frame_gps.h"
 #include "hx_speed_frame.h"
 #include "hx_speed_widget.h"
-#include "hx_test_sandbox.h"
+#include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_format_mov.h"
 #include "vw_frame_graph.h"
@@ -458,13 +458,6 @@ void TestTelemetryViews::viewsOutliveTheRecording()
     QCOMPARE(graphPanel->graph->cursorX(), -1);
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestTelemetryViews test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestTelemetryViews)
 
 #include "tst_telemetry_views.moc"

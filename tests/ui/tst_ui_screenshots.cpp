@@ -1,7 +1,8 @@
+#include "av_player.h"
 #include "hx_button.h"
 #include "hx_frame_title.h"
-#include "hx_test_sandbox.h"
-#include "av_player.h"
+#include "hx_test_files.h"
+#include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_dialog_overwrite.h"
 #include "vw_dialog_progress.h"
@@ -28,9 +29,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,11 +79,10 @@ void TestUiScreenshots::render_data()
 
     const QStringList kinds = {"main_normal",         "main_maximized",        "main_fullscreen",
                                "main_playing",        "main_zoomed",           "main_card",
-                               "main_card_events",    "popup_info",            "popup_message",
-                               "popup_message_long",  "popup_language",        "popup_progress_open",
-                               "popup_progress_backup", "popup_overwrite",     "popup_overwrite_all",
-                               "popup_backup_failed", "popup_no_recordings", "popup_repair",
-                               "popup_repair_result"};
+                               "main_card_events",    "popup_info",            "popup_message_long",
+                               "popup_language",      "popup_progress_open",   "popup_progress_backup",
+                               "popup_overwrite",     "popup_overwrite_all",   "popup_backup_failed",
+                               "popup_no_recordings", "popup_repair",          "popup_repair_result"};
     for (int language : {1, 2}) {
         for (const QString &kind : kinds)
             QTest::addRow("%s_%s", qPrintable(kind), language == 1 ? "ja" : "en") << language << kind;
@@ -127,13 +125,9 @@ bool TestUiScreenshots::showCard(int groupMask)
     VwFrameList *panel = WindowMain::instance()->frameRight->fileList;
     VwVideoFileList *list = VwVideoFileList::instance();
     if (list->allItems().isEmpty()) {
-        const QString generator = hxToolPath(QStringLiteral("make_card/make_card"));
-        if (generator.isEmpty() || !QFileInfo(generator).isExecutable())
-            return false;
         const QString card = cardDir.filePath(QStringLiteral("card"));
-        QProcess process;
-        process.start(generator, {QStringLiteral("--small"), QStringLiteral("--quiet"), card});
-        if (!process.waitForFinished(240000) || process.exitCode() != 0 || !panel->openFolder(card))
+        bool missing = false;
+        if (!hxMakeCard({"--small", "--quiet", card}, &missing).isEmpty() || !panel->openFolder(card))
             return false;
         if (!QTest::qWaitFor([list] { return !list->isLoading() && list->currentItem(); }, 20000))
             return false;
@@ -181,21 +175,12 @@ VwVideoItem *TestUiScreenshots::recording(QString *reason)
     const QString card = cardDir.filePath(QStringLiteral("card"));
     VwVideoFileList *list = VwVideoFileList::instance();
     if (list->visibleItems().isEmpty()) {
-        const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-        if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable()) {
-            *reason = QStringLiteral("make_card is not built");
+        bool missing = false;
+        *reason = hxMakeCard({"--small", "--quiet", card}, &missing);
+        if (reason->isEmpty() && !hxListFolder(card))
+            *reason = QStringLiteral("the sample card could not be listed");
+        if (!reason->isEmpty())
             return nullptr;
-        }
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
-            *reason = QStringLiteral("make_card needs ffmpeg");
-            return nullptr;
-        }
-        QSignalSpy loaded(list, &VwVideoFileList::listUpdateEnd);
-        if (QProcess::execute(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), card}) != 0
-            || !list->loadFolder(card) || !(loaded.count() > 0 || loaded.wait(60000))) {
-            *reason = QStringLiteral("the sample card could not be made and listed");
-            return nullptr;
-        }
     }
     // The main drive: both cameras, the longest recording of the small card.
     // An earlier picture may have left the list filtered to another type.
@@ -296,10 +281,6 @@ void TestUiScreenshots::renderPopup(const QString &kind, const QString &file)
                                                 : QStringLiteral("No recordings were found in this folder.")));
     } else if (kind == QLatin1String("info")) {
         popup.reset(new VwPopupInfo(parent, QString(), QString()));
-    } else if (kind == QLatin1String("message")) {
-        popup.reset(new VwPopupMessage(parent, japanese ? QStringLiteral("確認") : QStringLiteral("Message"),
-                                       japanese ? QStringLiteral("録画ファイルがありません。")
-                                                : QStringLiteral("There is no recording file.")));
     } else if (kind == QLatin1String("message_long")) {
         const QString text = japanese
             ? QStringLiteral("選択したフォルダには再生できる録画ファイルがありません。\n"
@@ -320,13 +301,6 @@ void TestUiScreenshots::renderPopup(const QString &kind, const QString &file)
     popup->hide();
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestUiScreenshots test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestUiScreenshots)
 
 #include "tst_ui_screenshots.moc"

@@ -1,6 +1,7 @@
 #include "hx_button.h"
 #include "hx_logo_widget.h"
-#include "hx_test_sandbox.h"
+#include "hx_test_files.h"
+#include "hx_test_viewer.h"
 
 #include "av_player.h"
 #include "video_renderer.h"
@@ -16,14 +17,11 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QShortcut>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -79,17 +77,9 @@ private:
 
 void TestVideoPanes::initTestCase()
 {
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable())
-        QSKIP("make_card is not built");
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-        QSKIP("make_card needs ffmpeg");
     const QString card = m_dir.filePath(QStringLiteral("card"));
-    QCOMPARE(QProcess::execute(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"), card}), 0);
-    VwVideoFileList *list = VwVideoFileList::instance();
-    QSignalSpy loaded(list, &VwVideoFileList::listUpdateEnd);
-    QVERIFY(list->loadFolder(card + QStringLiteral("/Normal")));
-    QVERIFY(loaded.count() > 0 || loaded.wait(60000));
+    HX_MAKE_CARD({"--small", "--quiet", card});
+    QVERIFY(hxListFolder(card + QStringLiteral("/Normal")));
 
     // F9 and F10 belong to the main window.
     VwApp::instance()->mainWindow = &m_window;
@@ -124,27 +114,15 @@ VwVideoItem *TestVideoPanes::listed(const QString &name) const
     return nullptr;
 }
 
-// Runs `action` and waits until the player announces `event`.
-template <typename Action>
-static bool runUntil(VwPlayer *player, Action action, PLAY_EVENT event)
-{
-    QSignalSpy events(player, &VwPlayerBase::playEvent);
-    action();
-    return QTest::qWaitFor([&] {
-        return std::any_of(events.cbegin(), events.cend(),
-                           [event](const QList<QVariant> &e) { return e.at(0).value<PLAY_EVENT>() == event; });
-    }, 15000);
-}
-
 bool TestVideoPanes::play(const QString &name)
 {
     VwVideoItem *item = listed(name);
-    return item && runUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
+    return item && hxRunUntil(m_player, [&] { m_player->onLoad(item); }, PLAY_EVENT_FIRST_FRAME);
 }
 
 bool TestVideoPanes::stop()
 {
-    return runUntil(m_player, [this] { m_player->stop(); }, PLAY_EVENT_STOPPED);
+    return hxRunUntil(m_player, [this] { m_player->stop(); }, PLAY_EVENT_STOPPED);
 }
 
 void TestVideoPanes::logoOrVideo_data()
@@ -321,13 +299,6 @@ void TestVideoPanes::panesGiveWidgetsBack()
     delete m_main;
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestVideoPanes test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestVideoPanes)
 
 #include "tst_video_panes.moc"

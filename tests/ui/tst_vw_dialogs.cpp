@@ -1,4 +1,4 @@
-#include "hx_test_sandbox.h"
+#include "hx_test_viewer.h"
 #include "title_widget.h"
 #include "vw_app.h"
 #include "vw_button.h"
@@ -177,13 +177,6 @@ void TestVwDialogs::progressCancelsOnce()
     // cleanup() checks that closing takes the wait cursor away again.
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestVwDialogs test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestVwDialogs)
 
 #include "tst_vw_dialogs.moc"

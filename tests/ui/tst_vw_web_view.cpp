@@ -1,5 +1,6 @@
 #include "hx_button.h"
 #include "hx_frame_title.h"
+#include "hx_test_files.h"
 #include "hx_test_sandbox.h"
 #include "hx_test_tile_server.h"
 #include "hx_web_host.h"
@@ -17,7 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -161,13 +161,8 @@ bool TestVwWebView::loadRecording(VwVideoItem *item)
 // The main drive of a card made by make_card with its telemetry read.
 std::unique_ptr<VwVideoItem> TestVwWebView::makeDrive(const QString &folder, int seconds)
 {
-    const QString makeCard = hxToolPath(QStringLiteral("make_card/make_card"));
-    if (makeCard.isEmpty() || !QFileInfo(makeCard).isExecutable())
-        return nullptr;
-    QProcess generator;
-    generator.start(makeCard, {QStringLiteral("--small"), QStringLiteral("--quiet"),
-                               QStringLiteral("--duration"), QString::number(seconds), folder});
-    if (!generator.waitForFinished(240000) || generator.exitCode() != 0)
+    bool missing = false;
+    if (!hxMakeCard({"--small", "--quiet", "--duration", QString::number(seconds), folder}, &missing).isEmpty())
         return nullptr;
     std::unique_ptr<VwVideoItem> item(new VwVideoItem(
         QDir(folder).filePath(QStringLiteral("Normal/NORM260415-081502F.MP4")), false, nullptr));

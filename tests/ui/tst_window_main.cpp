@@ -1,6 +1,6 @@
 #include "hx_button.h"
 #include "hx_frame_title.h"
-#include "hx_test_sandbox.h"
+#include "hx_test_viewer.h"
 #include "vw_app.h"
 #include "vw_frame_eq.h"
 #include "vw_frame_left.h"
@@ -46,8 +46,6 @@ private Q_SLOTS:
     void cleanup();
     void geometry_data();
     void geometry();
-    void styleSelectors_data();
-    void styleSelectors();
     void returnTwice();
     void maximizeThenEscape();
     void fullScreenAfterMaximizeCarriesNoStaleParam();
@@ -202,28 +200,6 @@ void TestWindowMain::geometry()
         return;
     }
     QCOMPARE(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()), rect);
-}
-
-void TestWindowMain::styleSelectors_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("rule");
-
-    QTest::newRow("content") << "main_widget" << "QWidget#main_widget{background-color: #4F4F4F;}";
-    QTest::newRow("video block") << "main_video_frame" << "QWidget#main_video_frame{border: 1px solid #666666;}";
-    QTest::newRow("slider strip") << "3a3a3a" << "QWidget#3a3a3a{background-color: #3A3A3A;}";
-    QTest::newRow("bottom block") << "border_back"
-                                  << "QWidget#border_back{border: 1px solid #666666;background-color: #3A3A3A;}";
-    QTest::newRow("sub video block") << "sub_video_frame" << "QWidget#sub_video_frame{border: 1px solid #666666;}";
-}
-
-void TestWindowMain::styleSelectors()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, rule);
-    auto *widget = window->findChild<QWidget *>(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->styleSheet().remove(QLatin1Char(' ')), rule.remove(QLatin1Char(' ')));
 }
 
 void TestWindowMain::returnTwice()
@@ -702,13 +678,6 @@ void TestWindowMain::closeAnnouncesAndClosesWindows()
     QVERIFY(!window->isVisible());
 }
 
-int main(int argc, char **argv)
-{
-    HxTestSandbox sandbox;
-    QApplication application(argc, argv);
-    VwApp::instance()->initialize(&application);
-    TestWindowMain test;
-    return QTest::qExec(&test, argc, argv);
-}
+HX_TEST_VIEWER_MAIN(TestWindowMain)
 
 #include "tst_window_main.moc"

@@ -78,6 +78,19 @@ def set_font(target, name, size, bold=False):
         setattr(target, "CharWeight" + script, BOLD if bold else NORMAL)
 
 
+def check_fonts(office, form):
+    """Fails unless LibreOffice has every default font of the form.
+
+    Column widths are stored in digits of the default font; a substitute
+    chosen by whatever fonts the machine has would move the columns."""
+    device = office.create("com.sun.star.awt.Toolkit").createScreenCompatibleDevice(1, 1)
+    installed = {descriptor.Name for descriptor in device.getFontDescriptors()}
+    for font in form["font"].values():
+        if font["name"] not in installed:
+            raise Failure(1, "the font %s is missing: install %s (scripts/setup)"
+                          % (font["name"], font["package"]))
+
+
 def build(office, form, language, output):
     import uno
     from com.sun.star.table.CellHoriJustify import LEFT, CENTER, RIGHT  # noqa: F401
@@ -162,6 +175,7 @@ def main(argv):
                     keep_profile=True)
     try:
         office.start()
+        check_fonts(office, form)
         for language in ("ja", "en"):
             build(office, form, language,
                   os.path.join(args.output_folder, "report_%s.xls" % language))
