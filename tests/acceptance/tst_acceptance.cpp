@@ -26,6 +26,8 @@
 namespace {
 
 const QString kTitle = QStringLiteral("KT-LV550N_A");
+// The name the viewer gives itself, under which the accessibility tree lists it.
+const QString kApplication = QStringLiteral("kt-lv550n-viewer");
 const QSize kScreen(1280, 800);
 const QSize kWindowSize(1094, 687);
 constexpr int kFps = 30;
@@ -374,7 +376,7 @@ bool TstAcceptance::waitForWindowGone(const QString &title) const
 HxAccessible TstAcceptance::accessible(const QString &role,
                                        const std::function<bool(const HxAccessible &)> &match) const
 {
-    const QList<HxAccessible> tree = m_desktop->accessibleTree(QStringLiteral("hx_viewer"));
+    const QList<HxAccessible> tree = m_desktop->accessibleTree(kApplication);
     for (const HxAccessible &node : tree) {
         if (node.role == role && match(node))
             return node;
@@ -395,7 +397,7 @@ bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
         node = HxAccessible();
         offset = QPoint();
         QList<QRect> dialogs;
-        for (const HxAccessible &n : m_desktop->accessibleTree(QStringLiteral("hx_viewer"))) {
+        for (const HxAccessible &n : m_desktop->accessibleTree(kApplication)) {
             if (n.depth == 1 && n.name != kTitle && !n.rect.isEmpty())
                 dialogs << n.rect;
             if (n.role != role || n.name != name || n.rect.isEmpty())
@@ -421,7 +423,7 @@ bool TstAcceptance::clickAccessible(const QString &role, const QString &name)
 QList<HxAccessible> TstAcceptance::extraWindows() const
 {
     QList<HxAccessible> windows;
-    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+    for (const HxAccessible &node : m_desktop->accessibleTree(kApplication))
         if (node.depth == 1 && node.name != kTitle && !node.rect.isEmpty())
             windows << node;
     return windows;
@@ -513,7 +515,7 @@ void TstAcceptance::startPlaysFirstRecording()
     QList<HxAccessible> rows;
     QVERIFY(hxWaitFor(kWaitMs, [&] {
         rows.clear();
-        for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+        for (const HxAccessible &node : m_desktop->accessibleTree(kApplication))
             if (node.role == QLatin1String("table row header"))
                 rows << node;
         return rows.size() >= m_listed;
@@ -838,7 +840,7 @@ void TstAcceptance::damagedRecordingsAreSkipped()
 {
     // The card's cut-off recordings are marked in the list's type column.
     QList<HxAccessible> marked;
-    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+    for (const HxAccessible &node : m_desktop->accessibleTree(kApplication))
         if (node.role == QLatin1String("table cell") && node.name == QStringLiteral("破損"))
             marked << node;
     QVERIFY2(marked.size() >= 2, qPrintable(QString::number(marked.size())));
@@ -871,7 +873,7 @@ void TstAcceptance::damagedRecordingsAreSkipped()
 
     // A pair of garbage files is no recording: it is not listed, and the
     // viewer goes on playing what is asked for.
-    for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+    for (const HxAccessible &node : m_desktop->accessibleTree(kApplication))
         QVERIFY2(node.name != QLatin1String("NORM260415-235002"), "garbage listed");
     playRecording(kFirstRecording);
 }
@@ -907,7 +909,7 @@ void TstAcceptance::englishThroughTitleBar()
     QStringList tooltips;
     QVERIFY(hxWaitFor(kWaitMs, [&] {
         tooltips.clear();
-        for (const HxAccessible &node : m_desktop->accessibleTree(QStringLiteral("hx_viewer")))
+        for (const HxAccessible &node : m_desktop->accessibleTree(kApplication))
             if (node.role == QLatin1String("push button") && !node.description.isEmpty())
                 tooltips << node.description;
         return tooltips.contains(QStringLiteral("Report")) && tooltips.contains(QStringLiteral("Map"));
