@@ -428,8 +428,12 @@ void PlayerEngine::setPosition(qint64 msecs)
         // frame seek (a slider let go at once) still goes to that moment.
         target = m_pendingTarget;
         accurate = m_pendingAccurate;
-    } else if (userPaused && m_hasShown && !m_awaitFirst && target >= m_lastPts - 0.0005
-               && target < shownUntil) {
+    } else if (userPaused && m_hasShown && !m_awaitFirst
+               && ((target >= m_lastPts - 0.0005 && target < shownUntil)
+                   // The request that re-made the shown picture, again: the
+                   // clock now stands at that picture, before the request.
+                   || (qAbs(requested - m_pendingRequest) < 0.0005
+                       && qAbs(m_pendingTarget - m_lastPts) < 0.0005))) {
         target = m_lastPts;
         accurate = true;
     }

@@ -3,9 +3,14 @@
 #include "audio_buffer.h"
 #include "hx_av_log.h"
 
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <portaudio.h>
 
+#include <QtGlobal>
+
 #include <atomic>
+#include <mutex>
 
 namespace av {
 
@@ -24,6 +29,26 @@ int paCallback(const void *input, void *output, unsigned long frames,
     return paContinue;
 }
 
+void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
+
+void quietJack(const char *) {}
+
+// PortAudio probes every ALSA device and the JACK server, and both libraries
+// report each failed probe on stderr: about twenty lines on a machine without
+// sound. The outcome reaches the log once, from AudioOutput.
+void silenceProbing()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        snd_lib_error_set_handler(quietAlsa);
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        // Only a running server is of use; starting one for a viewer is not.
+        if (qEnvironmentVariableIsEmpty("JACK_NO_START_SERVER"))
+            qputenv("JACK_NO_START_SERVER", "1");
+    });
+}
+
 } // namespace
 
 PortAudioBackend::~PortAudioBackend()
@@ -36,6 +61,7 @@ bool PortAudioBackend::open(const std::shared_ptr<AudioBuffer> &buffer, int samp
     close();
     if (s_noDevice)
         return false;
+    silenceProbing();
     PaError err = Pa_Initialize();
     if (err != paNoError) {
         qCDebug(lcHxAv) << "PortAudioBackend::open" << Pa_GetErrorText(err);

@@ -29,12 +29,14 @@ QLabel *addTitle(QWidget *frame, QHBoxLayout *layout, const char *key, const QSt
     return title;
 }
 
-QLabel *addValue(QWidget *frame, QHBoxLayout *layout, const QString &accessibleName)
+QLabel *addValue(QWidget *frame, QHBoxLayout *layout, const QString &accessibleDescription)
 {
     auto *value = new QLabel(kNoPosition, frame);
     applyLabelStyle(value, QStringLiteral("lonlat_label"), QStringLiteral("Arial"), 0xF5F5F5, 13,
                     false);
-    value->setAccessibleName(accessibleName);
+    // The text itself is the accessible name, so that screen readers (and
+    // anything reading the accessibility tree) get the position.
+    value->setAccessibleDescription(accessibleDescription);
     layout->addWidget(value);
     return value;
 }

@@ -43,6 +43,28 @@ const QString kTableStyle = QStringLiteral(
     "QTableWidget{background-color: #737373;gridline-color: #666666;font-family: Arial;"
     "font-size: 13px;color: white;outline: none;border: none;}");
 
+// The delegate paints the cells; the items exist so that screen readers (and
+// anything else reading the accessibility tree) get the same texts, asked for
+// when they are read, so never stale after a repair or a language change.
+class AccessibleCell : public QTableWidgetItem
+{
+public:
+    explicit AccessibleCell(const VwWidgetVideoListDelegate *delegate)
+        : m_delegate(delegate)
+    {
+    }
+
+    QVariant data(int role) const override
+    {
+        if (role == Qt::AccessibleTextRole && tableWidget())
+            return m_delegate->cellText(row(), column());
+        return QTableWidgetItem::data(role);
+    }
+
+private:
+    const VwWidgetVideoListDelegate *m_delegate;
+};
+
 const QString kHeaderStyle = QStringLiteral(
     "QHeaderView{background-color: #3A3A3A;}"
     "QHeaderView::section{background-color: #3A3A3A;color: white;font-size: 13px;padding: 1px;"
@@ -141,6 +163,9 @@ void VwWidgetVideoList::rebuild(bool preferFirst, VwVideoItem *select)
     setupColumns();
     const QList<VwVideoItemPtr> &items = m_list->visibleItems();
     setRowCount(items.size());
+    for (int row = 0; row < items.size(); ++row)
+        for (int column = 0; column < COLUMN_COUNT; ++column)
+            setItem(row, column, new AccessibleCell(m_delegate));
 
     VwVideoItem *choice = nullptr;
     for (const VwVideoItemPtr &item : items) {

@@ -71,6 +71,7 @@ WindowMain::WindowMain(QWidget *parent)
     escapeShortcut->setEnabled(false);
     returnShortcut = addShortcut(QKeySequence(Qt::Key_Return));
     enterShortcut = addShortcut(QKeySequence(Qt::Key_Enter));
+    qApp->installEventFilter(this);
 
     connect(titleBar->title_close, &QPushButton::clicked, this, &WindowMain::onCloseApplication);
     connect(titleBar->title_minimize, &QPushButton::clicked, this, &WindowMain::onMinimize);
@@ -121,6 +122,21 @@ QShortcut *WindowMain::addShortcut(const QKeySequence &key)
     auto *shortcut = new QShortcut(key, this);
     shortcut->setContext(Qt::ApplicationShortcut);
     return shortcut;
+}
+
+bool WindowMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt lets application shortcuts fire while a popup is open, so Return in
+    // a folder field's completion list would switch to full screen instead
+    // of picking the folder. An accepted override hands the key to the popup.
+    if (event->type() == QEvent::ShortcutOverride && QApplication::activePopupWidget()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            event->accept();
+            return true;
+        }
+    }
+    return VwWindowBase::eventFilter(watched, event);
 }
 
 void WindowMain::onCloseApplication()
@@ -178,7 +194,9 @@ void WindowMain::toggleEnlarged(bool fromMaximize)
     const bool entering = !isFullScreen();
     const int param = fromMaximize ? 1 : 0;
     qCDebug(lcHxUi) << "WindowMain::toggleEnlarged" << (entering ? "enter" : "leave") << param;
-    hide();
+    // The window stays mapped throughout: hidden and shown again at once, it
+    // would be withdrawn by the window manager after it asked for full
+    // screen, and the manager drops the request with the withdrawal.
     Q_EMIT app->appEvent(entering ? VwApp::EVENT_FULLSCREEN_ENTER : VwApp::EVENT_FULLSCREEN_LEAVE,
                          param);
     if (entering) {
@@ -211,7 +229,6 @@ void WindowMain::toggleEnlarged(bool fromMaximize)
     // Leaving by Escape or Return ends a maximised layout as well.
     if (!entering)
         maximizedMode = false;
-    show();
 }
 
 void WindowMain::onLoadingListStart(bool bLoading)

@@ -63,6 +63,9 @@ public Q_SLOTS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    // An open popup (a completer, a drop-down list) takes its plain keys
+    // before the window's application-wide shortcuts.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // A folder or a recording file dropped on the window opens like the open button.
     void dragEnterEvent(QDragEnterEvent *event) override;

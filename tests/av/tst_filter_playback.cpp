@@ -183,7 +183,10 @@ void TestFilterPlayback::pausedRefresh()
     QVERIFY(player.isPaused());
 
     filter.uninstall();
-    QVERIFY(refresh(player));
+    // The pair asks again for the moment it asked for before, though the
+    // clock now stands at the shown frame, which may lie before it.
+    player.setPosition(pausedAt);
+    QVERIFY(seeks.wait(5000));
     QTRY_VERIFY_WITH_TIMEOUT(!recorder.last().flipped, 2000);
     QCOMPARE(recorder.lastCode(), shown);
     QVERIFY(qAbs(recorder.last().body - m_plainBody) <= 8);

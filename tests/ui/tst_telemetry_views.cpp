@@ -413,7 +413,7 @@ void TestTelemetryViews::gpsPanel()
              record < 0 ? dashes : fixed6(recording.gps.at(record).latitude));
     QCOMPARE(frame.longitudeLabel->text(),
              record < 0 ? dashes : fixed6(recording.gps.at(record).longitude));
-    QCOMPARE(frame.latitudeLabel->accessibleName() + '/' + frame.longitudeLabel->accessibleName(),
+    QCOMPARE(frame.latitudeLabel->accessibleDescription() + '/' + frame.longitudeLabel->accessibleDescription(),
              QStringLiteral("Latitude/Longitude"));
 }
 

@@ -23,6 +23,8 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QShortcut>
@@ -65,6 +67,7 @@ private Q_SLOTS:
     void infoCommandOpensPopup();
     void unreadableFoldersAreReported();
     void altEnterIsSwallowedWhileActive();
+    void openPopupTakesReturn();
     void closeAnnouncesAndClosesWindows();
 
 private:
@@ -637,6 +640,27 @@ void TestWindowMain::altEnterIsSwallowedWhileActive()
     QTest::keyClick(&other, Qt::Key_Return, Qt::AltModifier);
     QCOMPARE(activated.count(), 1);
     other.close();
+}
+
+void TestWindowMain::openPopupTakesReturn()
+{
+    // Return in a drop-down list open in another window of the viewer is
+    // the list's: the main window's layout stays as it is.
+    QComboBox combo;
+    combo.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    combo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&combo));
+    combo.showPopup();
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QSignalSpy layout(VwApp::instance(), &VwApp::appEvent);
+    QTest::keyClick(combo.view(), Qt::Key_Return);
+    QCOMPARE(layout.count(), 0);
+    QVERIFY(!window->isFullScreen());
+    combo.hidePopup();
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(window->isFullScreen());
 }
 
 void TestWindowMain::closeAnnouncesAndClosesWindows()
