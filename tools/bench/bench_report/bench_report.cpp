@@ -54,14 +54,17 @@ bool loadCard(const QString &folder)
                      QStringLiteral("--quiet"), folder});
     if (!generator.waitForFinished(300000) || generator.exitCode() != 0)
         return false;
+    // The watches capture locals: they must end with this function, not
+    // with the singletons, which keep emitting while the recording plays.
+    QObject scope;
     VwVideoFileList *list = VwVideoFileList::instance();
     bool listed = false;
-    QObject::connect(list, &VwVideoFileList::listUpdateEnd, [&listed] { listed = true; });
+    QObject::connect(list, &VwVideoFileList::listUpdateEnd, &scope, [&listed] { listed = true; });
     if (!list->loadFolder(folder) || !waitFor([&] { return listed; }, 120000) || list->visibleItems().isEmpty())
         return false;
     VwPlayer *player = VwPlayer::instance();
     bool loaded = false;
-    QObject::connect(player, &VwPlayerBase::playEvent, [&loaded](PLAY_EVENT event) {
+    QObject::connect(player, &VwPlayerBase::playEvent, &scope, [&loaded](PLAY_EVENT event) {
         loaded = loaded || event == PLAY_EVENT_LOADED;
     });
     player->onLoad(list->visibleItems().first().data());
